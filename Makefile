@@ -1,0 +1,28 @@
+# Everyday entry points; CMake does the real work in build/ (release) and build-asan/.
+JOBS ?= 2
+BUILD ?= build
+
+.PHONY: all demo test bench asan clean
+
+all:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: all
+	bash scripts/demo.sh $(BUILD)
+
+test: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BENCH=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+	bash scripts/bench.sh $(BUILD)
+
+asan:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON >/dev/null
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build build-asan build-fuzz

@@ -1,0 +1,137 @@
+// The sieve job: the one process-wide record of the running sieve, its form bits,
+// the table of sieve types and the fields derived from them.
+#pragma once
+#include <csignal>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+// Form bits of `_mode`; stored in decimal in every sieve-file header, so the values are fixed.
+enum : uint32_t {
+  MODE_PLUS = 0x0001,
+  MODE_MINUS = 0x0002,
+  MODE_PLUS2 = 0x0004,
+  MODE_MINUS2 = 0x0008,
+  MODE_CHAIN_PLUS = 0x0010,
+  MODE_CHAIN_MINUS = 0x0020,
+  MODE_PRIMORIAL = 0x0040,
+  MODE_PLUS5 = 0x0080,
+  MODE_FIXED_K = 0x0100,
+  MODE_AP = 0x0200,
+  MODE_NOT_GENERALIZED = 0x0400,
+  MODE_PLUS7 = 0x0800,
+  MODE_SG3 = 0x1000,
+  MODE_ODD_N = 0x2000,
+  MODE_EVEN_K = 0x4000,
+  MODE_BN_K = 0x8000,
+};
+
+// Modifier bits that sit on top of a type's base value.
+constexpr uint32_t MODE_MODIFIERS = MODE_EVEN_K | MODE_ODD_N | MODE_NOT_GENERALIZED | MODE_PRIMORIAL;
+// Bits that make the candidate set a range of n rather than of k.
+constexpr uint32_t MODE_N_VARIES = MODE_BN_K | MODE_FIXED_K;
+
+enum : int { STATE_STOPPED = 0, STATE_PREPARING = 1, STATE_SIEVING = 2, STATE_INTERRUPTED = 4 };
+enum : int { STOP_NONE = 0, STOP_AT_P = 1, STOP_AFTER_HOURS = 2, STOP_AT_RATE = 3, STOP_AT_COUNT = 4 };
+
+constexpr int MAX_MY_PRIMORIAL = 1000;
+// Text answers keep at most this many characters (a 1024-character field with its terminator).
+constexpr size_t TEXT_FIELD_MAX = 1023;
+constexpr size_t ORDAX_PARAMETERS_MAX = 127;
+
+struct SieveJob {
+  // What is sieved.
+  uint32_t _base = 2;
+  int32_t _nvalue = 0;
+  uint32_t _mode = 0;
+  int tcode = 0;
+  int len3plus = 1;
+  char modechar = 'P';
+  char k_n = 'k';
+  int64_t MinNum = 0;
+  int64_t MaxNum = 0;
+  bool PrimorialMode = false;
+  bool GeneralizedChains = false;
+  bool IncludeEvenKs = false;
+  bool fMyPrimorial = false;
+  uint32_t nMyPrimorial = 0;
+  int64_t MyPrimorial[MAX_MY_PRIMORIAL] = {};
+  std::string kExpression;
+
+  // How far it has got.
+  int64_t firstp = 1;
+  int64_t maxp = 0;
+  int64_t sievelimit = 0;
+  bool allprimes = false;
+  bool tiny = false;
+  int maxtiny = 0;
+  int64_t base_power_n = 0;
+  int64_t k_base_power_n = 0;
+  int64_t tinyPrimorial = 0;
+  double LogPrimorial = 0.0;
+  uint32_t _nvalsleft = 0;
+  uint32_t nvals = 0;
+  bool AllRemoved = false;
+  // Written by the interrupt handler, read by the loop at every check.
+  volatile std::sig_atomic_t State = STATE_INTERRUPTED;
+  bool fAppend = false;
+
+  // How it ends and how it is stored.
+  int StopCriterion = STOP_NONE;
+  int64_t StopValue = 0;
+  time_t StopTime = 0;
+  bool fAutoIncrement = false;
+  int AutoIncrementAmount = 1;
+  bool fDoingAutoIncrement = false;
+  uint32_t MaxN = 0;
+  bool fUseBitMap = false;
+  bool fUseHash = false;
+  int64_t BitMapThreshold = 400000000;
+  bool fIncIsTwo = false;
+  unsigned WriteIterations = 30;
+  bool TwoSaveFiles = false;
+  bool fVerify = false;
+  bool LogDeleted = false;
+  bool fOrdax = false;
+  std::string OrdaxParameters;
+  std::string outbuff;
+  std::string inbuff;
+  std::string origfilename;
+  bool fCMOV = false;
+  bool fSSE2 = false;
+  double MArate = 0.0;
+};
+
+// The one sieve job of the process.
+extern SieveJob job;
+
+// The type table. Rows are indexed by the menu number `tcode`.
+constexpr int NUM_TYPES = 21;
+constexpr int NUM_PRIMORIAL_TYPES = 18;
+extern const char* const NGtypes[NUM_TYPES];           // normal list (chains not generalized)
+extern const char* const Gtypes[NUM_TYPES];            // list with generalized chains
+extern const char* const Ptypes[NUM_PRIMORIAL_TYPES];  // primorial list
+extern const uint32_t TypeModes[NUM_TYPES];            // base value of `_mode` per type
+
+// Mode letter for a `_mode` word, or 0 when the word matches no type.
+char ModeLetter(uint32_t mode);
+// Type number recovered from a `_mode` word, or -1 when it matches no type.
+int TypeFromMode(uint32_t mode);
+// Menu text of the job's current type (primorial, normal or generalized list).
+const char* CurrentTypeText();
+// `_mode` for a new job of type tcode with the user's choices (primorial mode,
+// generalized chains, even k, base).
+uint32_t BuildMode(int type, bool primorial, bool generalized, bool evenKs, uint32_t base);
+
+// Types 8 and 9 (Lucky Plus/Minus) are sieved one exponent lower than entered.
+bool IsLuckyMode(uint32_t mode);
+// fIncIsTwo, k_n, modechar and len3plus from `_mode` and `_base`.
+void SetDerivedFields();
+// n as written in a fixed-n sieve file: one higher for chain types sieved one lower.
+bool WritesNPlusOne(uint32_t mode, uint32_t base);
+
+// Largest small-table prime not above n, or 0 when there is none (n < 3 or n past the table).
+int LargestTablePrimeNotAbove(int64_t n);
+// The primorial index rule: replace n by the largest table prime not above it and say so,
+// or refuse it with the program's message. Returns false when refused.
+bool ApplyPrimorialIndex(int64_t entered, bool primoProth, int32_t& index);

@@ -1,0 +1,4 @@
+// The one kernel context of the process.
+#include "kernels/kernel_context.h"
+
+KernelContext kernel;

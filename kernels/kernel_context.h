@@ -1,0 +1,13 @@
+// Kernel context: the implicit inputs of the arithmetic kernels, filled by the sieve
+// loop before the first prime and fixed for the run (the base inverse excepted).
+#pragma once
+#include <cstdint>
+
+struct KernelContext {
+  uint32_t _base = 2;        // base b of the numbers sieved
+  int32_t _nvalue = 0;       // exponent n the finders raise to
+  uint32_t _firstbit32 = 0;  // the bit just below the leading bit of the exponent bound; 0 for 1
+  int64_t _baseinverse = 0;  // last result of GetBaseInverse (0 after a failed check)
+};
+
+extern KernelContext kernel;

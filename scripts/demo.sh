@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Default demonstration: a twin-prime sieve k*2^1000+-1 from the command line, in a scratch folder.
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+dir=demo-run
+mkdir -p "$dir"
+cd "$dir"
+"$build/morvane" -w -wp=twins.txt -t=2 -base=2 -n=1000 -kmin=1 -kmax=10000000 -osp=100000000
+echo "First lines of $dir/twins.txt:"
+head -n 5 twins.txt
