@@ -38,17 +38,34 @@ void print(const char* msg) {
   emit(text);
 }
 
-void fprint(const char* fmt, ...) {
-  // Formatted into a buffer sized to the message, so long file names or factor
-  // expressions are never cut.
-  va_list args;
-  va_start(args, fmt);
+namespace {
+// Formatted into a buffer sized to the message, so long file names or factor
+// expressions are never cut.
+std::string format(const char* fmt, va_list args) {
   va_list copy;
   va_copy(copy, args);
   int len = std::vsnprintf(nullptr, 0, fmt, copy);
   va_end(copy);
   std::string buffer(len > 0 ? static_cast<size_t>(len) : 0, '\0');
   if (len > 0) std::vsnprintf(buffer.data(), buffer.size() + 1, fmt, args);
+  return buffer;
+}
+}  // namespace
+
+void fprint(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string buffer = format(fmt, args);
   va_end(args);
   print(buffer.c_str());
+}
+
+void printRaw(const std::string& text) { emit(text); }
+
+void fprintRaw(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string buffer = format(fmt, args);
+  va_end(args);
+  emit(buffer);
 }

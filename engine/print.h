@@ -6,6 +6,10 @@
 
 void print(const char* msg);
 void fprint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Dialogue text (prompts, menus) written exactly as given, with no line end added, so an
+// answer can follow the prompt on the same line.
+void printRaw(const std::string& text);
+void fprintRaw(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Tests capture the console: while a capture string is set, output is appended to it
 // instead of being written to standard output.

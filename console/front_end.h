@@ -1,0 +1,51 @@
+// State of the console front end: the answer fields that options preset and the dialogue
+// fills, the default answers, and the lasting flags kept in the settings file.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct FrontEnd {
+  // Answer fields (at most TEXT_FIELD_MAX characters each); empty means "still to ask".
+  // The output and input file names live in the job (`job.outbuff`, `job.inbuff`).
+  std::string tbuff;        // type number
+  std::string lbuff = "3";  // chain length
+  std::string bbuff;        // base
+  std::string nbuff;        // the fixed value: n, or k (digits or a product 3*5*11)
+  std::string kminbuff;     // low limit of the range
+  std::string kmaxbuff;     // high limit of the range
+
+  bool fGenerateFile = true;  // new file (true) or continue an old one
+  char verifydefault = 'n';
+  char primorialdefault = 'n';
+  char LogDefault = 'n';
+  char SaveDefault = 'y';
+  int WorkerThreadPriority = 20;  // nice value while a file is sieved
+  bool fAutoStartRequired = false;
+  bool Ready = false;  // full command-line mode
+
+  // Lasting choices read from and written to the settings file.
+  bool DSM_TwoSaveFiles = false;  // do not explain two save files again
+  bool DSM_LogDeleted = false;    // do not explain the removed-values log again
+  bool DSM_DSMYNC = false;        // always back up an existing output file
+  bool fTwoSaveFilesInIniFile = false;
+  bool fAutoStart = false;  // the settings file named a file to continue
+  std::string AutoRunFile;
+  bool fAutoStartHidden = false;
+  bool fTest = false;  // timing diagnostic of the sieve loop (settings key QZTEST)
+
+  // Range of the first file of an auto-increment series.
+  int64_t SaveMinNum = 0;
+  int64_t SaveMaxNum = 0;
+};
+
+extern FrontEnd ui;
+
+// Ends a job that does not end the program (and follows every service): the job's one-off
+// settings and the answer fields go back to their reset values; lasting choices stay.
+void ResetToDefaults();
+
+// Thrown to end the program at once with a status (full command-line mode refusing a job);
+// caught by the start-up code, which then skips the settings write.
+struct ProgramExit {
+  int status;
+};

@@ -1,0 +1,160 @@
+// Console prompts: the byte-at-a-time line reader, yes/no and list questions, the number
+// questions and the "%qi" text-to-number rule.
+#include "console/prompts.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "console/front_end.h"
+#include "engine/print.h"
+
+namespace {
+int inputFd = 0;
+bool lastReadHitEnd = false;
+
+// Value of an all-digit answer in plain decimal, saturating instead of overflowing.
+long long decimalValue(const std::string& digits) {
+  errno = 0;
+  long long v = std::strtoll(digits.c_str(), nullptr, 10);
+  return errno == ERANGE ? LLONG_MAX : v;
+}
+
+int clampToInt(const std::string& digits) {
+  long long v = decimalValue(digits);
+  return v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
+}  // namespace
+
+void setConsoleInput(int fd) { inputFd = fd < 0 ? 0 : fd; }
+
+bool consoleInputEnded() { return lastReadHitEnd; }
+
+bool get_line(std::string& field, size_t limit) {
+  field.clear();
+  bool readAny = false;
+  for (;;) {
+    char c;
+    ssize_t got = read(inputFd, &c, 1);
+    if (got < 0 && errno == EINTR) continue;  // an interrupt at a prompt keeps it waiting
+    if (got <= 0) {
+      lastReadHitEnd = !readAny;
+      return readAny;
+    }
+    readAny = true;
+    if (c == '\n' || c == '\0') break;
+    if (field.size() < limit) field.push_back(c);
+  }
+  lastReadHitEnd = false;
+  return true;
+}
+
+void get_required_line(std::string& field, size_t limit) {
+  if (!get_line(field, limit)) throw ConsoleInputEnded{};
+}
+
+bool askYesNo(char defaultAnswer) {
+  fprintRaw(" (%c) : ", defaultAnswer);
+  std::string answer;
+  get_line(answer);
+  if (answer.empty()) answer.assign(1, defaultAnswer);
+  return answer[0] == 'Y' || answer[0] == 'y';
+}
+
+int ChooseString(const char* const* list, int count, int defaultIndex) {
+  for (int i = 0; i < count; ++i) fprintRaw("\t%d : %s\n", i, list[i]);
+  fprintRaw("Please, enter your choice (%d) : ", defaultIndex);
+  std::string answer;
+  for (;;) {
+    get_line(answer);
+    if (answer.empty()) return defaultIndex;
+    if (!isDigitString(answer)) {
+      fprintRaw("Invalid number ; enter your choice again (%d) : ", defaultIndex);
+      continue;
+    }
+    int choice = clampToInt(answer);
+    if (choice < count) return choice;
+    fprintRaw("Number out of range ; enter your choice again (%d) : ", defaultIndex);
+  }
+}
+
+int64_t _atoi64(const char* text) {
+  // Base 0 gives exactly the "%i" reading: leading blanks, a sign, then 0x, 0 or decimal.
+  return std::strtoll(text, nullptr, 0);
+}
+
+int getNb(const char* prompt, int defaultValue) {
+  printRaw(prompt);
+  std::string answer;
+  for (;;) {
+    get_line(answer);
+    if (answer.empty()) return defaultValue;
+    if (isDigitString(answer)) return clampToInt(answer);
+    fprintRaw("Invalid number ; %s", prompt);
+  }
+}
+
+int64_t getNb64(const char* prompt, int64_t defaultValue) {
+  printRaw(prompt);
+  std::string answer;
+  for (;;) {
+    get_line(answer);
+    if (answer.empty()) return defaultValue;
+    if (isDigitString(answer)) return _atoi64(answer);
+    fprintRaw("Invalid number ; %s", prompt);
+  }
+}
+
+double getDNb(const char* prompt, double defaultValue) {
+  printRaw(prompt);
+  std::string answer;
+  for (;;) {
+    get_line(answer);
+    if (answer.empty()) return defaultValue;
+    if (answer == "0" || answer == "0.0") return 0.0;
+    double value = std::strtod(answer.c_str(), nullptr);
+    if (value != 0.0 && std::isfinite(value)) return value;
+    fprintRaw("Invalid number ; %s", prompt);
+  }
+}
+
+int getBase() {
+  printRaw("Base = ");
+  std::string& base = ui.bbuff;
+  if (!base.empty()) fprintRaw("%s\n", base.c_str());
+  else get_required_line(base);
+  for (;;) {
+    if (!base.empty() && isDigitString(base)) {
+      long long value = decimalValue(base);
+      // A base of 0 or 1 gives no numbers worth sieving; above 2^31-1 it would not fit.
+      if (value >= 2 && value <= INT_MAX) return static_cast<int>(value);
+      printRaw("The base must be a number from 2 to 2147483647.\n");
+      if (ui.Ready) throw ProgramExit{1};
+      printRaw("Base = ");
+    } else {
+      printRaw("Invalid number ; Base = ");
+    }
+    get_required_line(base);
+  }
+}
+
+bool isDigitString(const std::string& text) {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool isDigitStringorExpression(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '*') {
+      if (i + 1 == text.size() || text[i + 1] == '*') return false;
+    } else if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return true;
+}
