@@ -1,0 +1,214 @@
+// The prime source against independent references: a deterministic Miller-Rabin test and a
+// plain windowed sieve by every prime up to the sieving limit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "primes/soe2.h"
+
+namespace {
+
+using u64 = uint64_t;
+using u128 = unsigned __int128;
+
+u64 mulMod(u64 a, u64 b, u64 m) { return u64(u128(a) * b % m); }
+
+u64 powMod(u64 b, u64 e, u64 m) {
+  u64 r = 1;
+  for (b %= m; e; e >>= 1, b = mulMod(b, b, m))
+    if (e & 1) r = mulMod(r, b, m);
+  return r;
+}
+
+// Deterministic for every 64-bit n with these base sets.
+bool isPrime(u64 n) {
+  if (n < 2) return false;
+  for (u64 q : {2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31, 37}) {
+    if (n % q == 0) return n == q;
+  }
+  static const std::vector<u64> small = {2, 7, 61};
+  static const std::vector<u64> medium = {2, 13, 23, 1662803};
+  static const std::vector<u64> large = {2, 325, 9375, 28178, 450775, 9780504, 1795265022};
+  const auto& bases = n < 4759123141ULL ? small : n < 1122004669633ULL ? medium : large;
+  u64 d = n - 1;
+  int s = 0;
+  while (d % 2 == 0) d /= 2, ++s;
+  for (u64 a : bases) {
+    a %= n;
+    if (a == 0) continue;
+    u64 x = powMod(a, d, n);
+    if (x == 1 || x == n - 1) continue;
+    bool witness = true;
+    for (int i = 1; i < s && witness; ++i) {
+      x = mulMod(x, x, n);
+      if (x == n - 1) witness = false;
+    }
+    if (witness) return false;
+  }
+  return true;
+}
+
+// Odd primes up to 16,000,000 by a plain sieve: the base primes and the additional ones.
+const std::vector<u64>& plainPrimes() {
+  static const std::vector<u64> primes = [] {
+    const u64 limit = 16000000;
+    std::vector<bool> composite(limit + 1);
+    std::vector<u64> out;
+    for (u64 n = 3; n <= limit; n += 2) {
+      if (composite[n]) continue;
+      out.push_back(n);
+      for (u64 m = 3 * n; m <= limit; m += 2 * n) composite[m] = true;
+    }
+    return out;
+  }();
+  return primes;
+}
+
+constexpr u64 LAST_BASE_PRIME = 109873;
+
+// The last of the 1,000,000 primes that follow 109873.
+u64 lastAdditionalPrime() {
+  const auto& primes = plainPrimes();
+  size_t i = 0;
+  while (primes[i] <= LAST_BASE_PRIME) ++i;
+  return primes[i + 1000000 - 1];
+}
+
+// Odd n in (lo, hi], n >= 3, with no odd prime factor up to limit other than n itself.
+std::vector<int64_t> freeOfFactors(u64 lo, u64 hi, u64 limit) {
+  std::vector<bool> struck(hi - lo + 1);  // index n - lo
+  for (u64 q : plainPrimes()) {
+    if (q > limit || q * q > hi) break;
+    u64 m = std::max(3 * q, (lo / q + 1) * q);
+    if (m % 2 == 0) m += q;
+    for (; m <= hi; m += 2 * q) struck[m - lo] = true;
+  }
+  std::vector<int64_t> out;
+  for (u64 n = lo + 1; n <= hi; ++n)
+    if (n % 2 == 1 && n >= 3 && !struck[n - lo]) out.push_back(int64_t(n));
+  return out;
+}
+
+std::vector<int64_t> primesBetween(u64 lo, u64 hi) {
+  std::vector<int64_t> out;
+  for (u64 n = lo + 1; n <= hi; ++n)
+    if (n % 2 == 1 && isPrime(n)) out.push_back(int64_t(n));
+  return out;
+}
+
+// Everything the source delivers after soe2_init(lo) up to hi.
+std::vector<int64_t> delivered(int64_t lo, int64_t hi, bool useAdditional) {
+  soe2_init(lo, useAdditional);
+  std::vector<int64_t> out;
+  while (soe2_peek() <= hi) out.push_back(soe2_next());
+  return out;
+}
+
+TEST(PrimeSource, StartsAtThreeAndNeverDeliversTwo) {
+  for (int64_t start : {int64_t(-7), int64_t(0), int64_t(1), int64_t(2)}) {
+    soe2_init(start, false);
+    EXPECT_EQ(soe2_next(), 3);
+    EXPECT_EQ(soe2_next(), 5);
+    EXPECT_EQ(soe2_next(), 7);
+    EXPECT_EQ(soe2_next(), 11);
+  }
+  EXPECT_EQ(delivered(0, 3000000, false), primesBetween(0, 3000000));
+}
+
+TEST(PrimeSource, PeekDoesNotConsume) {
+  soe2_init(1000, false);
+  EXPECT_EQ(soe2_peek(), 1009);
+  EXPECT_EQ(soe2_peek(), 1009);
+  EXPECT_EQ(soe2_next(), 1009);
+  EXPECT_EQ(soe2_next(), 1013);
+}
+
+TEST(PrimeSource, StartingAtAPrimeGivesTheNextOne) {
+  for (u64 p : {3ULL, 31ULL, 97ULL, 101ULL, 109873ULL, 1000000007ULL, 4294967291ULL,
+                1000000000039ULL}) {
+    ASSERT_TRUE(isPrime(p)) << p;
+    u64 next = p + 2;
+    while (!isPrime(next)) next += 2;
+    soe2_init(int64_t(p), false);
+    EXPECT_EQ(u64(soe2_next()), next) << p;
+    soe2_init(int64_t(p), true);
+    EXPECT_EQ(u64(soe2_next()), next) << p;
+  }
+}
+
+// Windows below MAXGUAR hold primes only, whichever sieving primes are in use.
+TEST(PrimeSource, ExactPrimesInWindowsBelowTheGuarantee) {
+  for (u64 centre : {1000000ULL, 1000000000ULL, 1ULL << 32, 12000000000ULL}) {
+    const u64 lo = centre - 70000, hi = centre + 70000;
+    const auto expected = primesBetween(lo, hi);
+    EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), false), expected) << centre;
+    EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), true), expected) << centre;
+  }
+}
+
+// Above MAXGUAR the plain source also delivers composites free of factors up to 109873.
+TEST(PrimeSource, FreeOfBaseFactorsAboveTheGuarantee) {
+  for (u64 centre : {1000000000000ULL, 1000000000000000ULL}) {
+    const u64 lo = centre - 60000, hi = centre + 60000;
+    const auto got = delivered(int64_t(lo), int64_t(hi), false);
+    EXPECT_EQ(got, freeOfFactors(lo, hi, LAST_BASE_PRIME)) << centre;
+    const auto primes = primesBetween(lo, hi);
+    EXPECT_GT(got.size(), primes.size()) << centre;  // composites do come through
+    EXPECT_TRUE(std::includes(got.begin(), got.end(), primes.begin(), primes.end())) << centre;
+  }
+}
+
+TEST(PrimeSource, FirstCompositeWithoutAdditionalPrimesIs109883Squared) {
+  soe2_init(MAXGUAR, false);
+  int64_t n = soe2_next();
+  while (isPrime(u64(n))) n = soe2_next();
+  EXPECT_EQ(n, 12074273689);
+}
+
+TEST(PrimeSource, AdditionalPrimesKeepTheSequencePrime) {
+  // Just above the first composite of the plain source, and well up.
+  for (u64 lo : {12074273689ULL - 30000, 10000000000000ULL, 1000000000000ULL - 60000}) {
+    const u64 hi = lo + 120000;
+    EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), true), primesBetween(lo, hi)) << lo;
+  }
+}
+
+TEST(PrimeSource, AdditionalPrimesEndAtTheLastOneInUse) {
+  const u64 last = lastAdditionalPrime();
+  u64 next = last + 2;
+  while (!isPrime(next)) next += 2;
+  const u64 square = next * next;  // the first number free of every sieving prime's factors
+  auto expected = primesBetween(square - 40000, square + 40000);
+  expected.insert(std::upper_bound(expected.begin(), expected.end(), int64_t(square)),
+                  int64_t(square));
+  EXPECT_EQ(delivered(int64_t(square - 40000), int64_t(square + 40000), true), expected);
+  const u64 lo = 1000000000000000ULL - 60000, hi = lo + 120000;
+  EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), true), freeOfFactors(lo, hi, last));
+}
+
+TEST(PrimeSource, PlainStartAfterAdditionalUsesNoAdditionalPrimes) {
+  delivered(12074273600, 12074273700, true);
+  const auto got = delivered(12074273600, 12074273700, false);
+  EXPECT_TRUE(std::find(got.begin(), got.end(), 12074273689) != got.end());
+}
+
+// Starts on either side of segment boundaries all give the one sequence.
+TEST(PrimeSource, SameSequenceAcrossSegmentBoundaries) {
+  for (u64 boundary : {1ULL << 18, 3ULL << 18, 1ULL << 32, (1000000000000ULL >> 18) << 18,
+                       (1000000000000000ULL >> 18) << 18}) {
+    const u64 lo = boundary - 3000, hi = boundary + 3000;
+    const auto whole = delivered(int64_t(lo), int64_t(hi), false);
+    EXPECT_EQ(whole, freeOfFactors(lo, hi, LAST_BASE_PRIME)) << boundary;
+    for (int d = -5; d <= 5; ++d) {
+      const int64_t start = int64_t(boundary) + d;
+      std::vector<int64_t> tail;
+      for (int64_t n : whole)
+        if (n > start) tail.push_back(n);
+      EXPECT_EQ(delivered(start, int64_t(hi), false), tail) << boundary << " " << d;
+    }
+  }
+}
+
+}  // namespace
