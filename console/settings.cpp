@@ -1,0 +1,121 @@
+// Reading and writing the settings file. Values are read as the original format reads them:
+// a key, '=', then a value cut at the first character that is not a letter, digit, ',' or
+// '.'; only the input file name keeps the whole rest of the line.
+#include "console/settings.h"
+
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console/front_end.h"
+#include "console/prompts.h"
+#include "engine/sieve_job.h"
+
+namespace {
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+bool isValueChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ',' || c == '.';
+}
+
+// Leading decimal digits of the value; none read as 0, too many saturate.
+uint64_t leadingNumber(const std::string& value) {
+  uint64_t n = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') break;
+    n = n > (UINT64_MAX - 9) / 10 ? UINT64_MAX : n * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return n;
+}
+
+unsigned toUnsigned(uint64_t n) { return n > UINT_MAX ? UINT_MAX : static_cast<unsigned>(n); }
+}  // namespace
+
+void ApplySettingsLine(const std::string& line) {
+  // The key: a non-empty run of characters other than '=' and blank (no leading blanks).
+  size_t pos = 0;
+  while (pos < line.size() && line[pos] != '=' && line[pos] != ' ') ++pos;
+  if (pos == 0) return;
+  std::string key = line.substr(0, pos);
+  while (pos < line.size() && isBlank(line[pos])) ++pos;
+  if (pos >= line.size() || line[pos] != '=') return;
+  ++pos;
+  while (pos < line.size() && isBlank(line[pos])) ++pos;
+  size_t end = pos;
+  while (end < line.size() && isValueChar(line[end])) ++end;
+  std::string value = line.substr(pos, end - pos);
+  uint64_t number = leadingNumber(value);
+
+  if (key == "WorkerThreadPriorityLowest") {
+    ui.WorkerThreadPriority = number != 0 ? 20 : 0;
+  } else if (key == "BitmapThreshold") {
+    job.BitMapThreshold = _atoi64(value);
+  } else if (key == "IterationsBetweenWrites") {
+    job.WriteIterations = toUnsigned(number > UINT_MAX / 3 ? UINT_MAX : number * 3);
+  } else if (key == "MinutesBetweenWrites") {
+    job.WriteIterations = toUnsigned(number);
+    if (job.WriteIterations < 10) job.WriteIterations = 10;
+  } else if (key == "DSM_LogDeleted") {
+    ui.DSM_LogDeleted = number == 1;
+  } else if (key == "DSM_TwoSaveFiles") {
+    ui.DSM_TwoSaveFiles = number == 1;
+  } else if (key == "DSM_AlwaysSave") {
+    ui.DSM_DSMYNC = number == 1;
+  } else if (key == "TwoSaveFiles") {
+    job.TwoSaveFiles = number == 1;
+    ui.fTwoSaveFilesInIniFile = true;
+  } else if (key == "QZTEST") {
+    ui.fTest = true;
+  } else if (key == "InputFileName") {
+    // The whole name, so that a series file such as 17_work.txt is found again.
+    std::string name = line.substr(pos);
+    while (!name.empty() && name.back() == '\r') name.pop_back();
+    if (name.size() > TEXT_FIELD_MAX) name.resize(TEXT_FIELD_MAX);
+    if (!name.empty()) {
+      ui.AutoRunFile = name;
+      ui.fAutoStart = true;
+    }
+  } else if (key == "Hidden") {
+    ui.fAutoStartHidden = number == 1;
+  }
+}
+
+void ReadSettings(const char* path) {
+  FILE* f = std::fopen(path, "r");
+  if (!f) return;
+  std::string line;
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(f)) != EOF) {
+    any = true;
+    if (c == '\n') {
+      ApplySettingsLine(line);
+      line.clear();
+      any = false;
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+  if (any) ApplySettingsLine(line);
+  std::fclose(f);
+}
+
+void WriteSettings(const char* path) {
+  FILE* f = std::fopen(path, "w");
+  if (!f) return;
+  std::fprintf(f, "TrayIcon = %d\n", 1);
+  std::fprintf(f, "WorkerThreadPriorityLowest = %d\n", ui.WorkerThreadPriority != 0 ? 1 : 0);
+  std::fprintf(f, "Priority = %s\n", "Normal");
+  std::fprintf(f, "BitmapThreshold = %" PRId64 "\n", job.BitMapThreshold);
+  std::fprintf(f, "MinutesBetweenWrites = %u\n", job.WriteIterations);
+  std::fprintf(f, "DSM_TwoSaveFiles = %d\n", ui.DSM_TwoSaveFiles ? 1 : 0);
+  std::fprintf(f, "DSM_AlwaysSave = %d\n", ui.DSM_DSMYNC ? 1 : 0);
+  std::fprintf(f, "TwoSaveFiles = %d\n", job.TwoSaveFiles ? 1 : 0);
+  std::fprintf(f, "DSM_LogDeleted = %d\n", ui.DSM_LogDeleted ? 1 : 0);
+  if (ui.fAutoStartRequired && !job.outbuff.empty()) std::fprintf(f, "InputFileName = %s\n", job.outbuff.c_str());
+  if (ui.fTest) std::fprintf(f, "QZTEST = 1\n");
+  if (ui.fAutoStartHidden) std::fprintf(f, "Hidden = 1\n");
+  std::fclose(f);
+}
