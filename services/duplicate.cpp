@@ -1,0 +1,118 @@
+// Duplicating a sieve file for several machines: the copies, their names and their headers.
+#include "services/duplicate.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "engine/print.h"
+#include "services/sieve_lines.h"
+
+std::string Lgetnewfilename(int64_t value, const std::string& name) {
+  size_t slash = name.rfind('/');
+  size_t cut = slash == std::string::npos ? 0 : slash + 1;
+  return name.substr(0, cut) + std::to_string(value) + "_" + name.substr(cut);
+}
+
+namespace {
+bool allDigits(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+}  // namespace
+
+bool checkCopyCount(const std::string& answer, int& copies) {
+  if (!allDigits(answer)) {
+    fprint("%s : Invalid number\n", answer.c_str());
+    return false;
+  }
+  long n = std::strtol(answer.c_str(), nullptr, 10);  // saturates, so huge answers stay huge
+  if (n < 2 || n > 25) {
+    print("This number must be at least 2 and at most 25\n");
+    return false;
+  }
+  copies = static_cast<int>(n);
+  return true;
+}
+
+bool checkRangeOfP(const std::string& answer, int64_t& range) {
+  if (!allDigits(answer)) {
+    fprint("%s : Invalid number\n", answer.c_str());
+    return false;
+  }
+  // Only digits here, so base 0 reads the answer as every 64-bit answer is read: a leading
+  // 0 makes it octal. Too many digits saturate, and the overflow check below refuses them.
+  long long r = std::strtoll(answer.c_str(), nullptr, 0);
+  if (r < 2) {
+    print("The range must be at least 2 p's\n");
+    return false;
+  }
+  range = r;
+  return true;
+}
+
+bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies, int64_t range) {
+  std::string first;
+  SieveHeader header;
+  if (!readWholeLine(in, first) || !parseHeaderLine(first, header)) {
+    print("That does not seem to be a valid Morvane file!\n");
+    return false;
+  }
+  int64_t last = 0;
+  if (__builtin_mul_overflow(static_cast<int64_t>(copies), range, &last) ||
+      __builtin_add_overflow(header.p, last, &last)) {
+    print("The range is too large : the last copy would sieve beyond the largest 64-bit p\n");
+    return false;
+  }
+
+  std::vector<std::string> names;
+  std::vector<std::unique_ptr<std::ofstream>> outs;
+  for (int i = 0; i < copies; ++i) {
+    names.push_back(Lgetnewfilename(header.p + (i + 1) * range, infile));
+    auto out = std::make_unique<std::ofstream>(names.back(), std::ios::binary | std::ios::trunc);
+    if (!*out) {
+      fprint("Cannot open an output file called %s!\n", names.back().c_str());
+      return false;
+    }
+    // A header value v promises that every prime up to v was sieved. The copy before this
+    // one stops short of its limit p + i*range, so when that limit is odd (it may be a
+    // prime) this copy starts one lower and sieves it.
+    int64_t start = header.p + i * range;
+    if (i > 0 && start % 2 != 0) --start;
+    *out << start << header.rest << '\n';
+    outs.push_back(std::move(out));
+  }
+
+  std::vector<char> block(1 << 16);
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    for (auto& out : outs) out->write(block.data(), got);
+  }
+  bool written = true;
+  for (auto& out : outs) {
+    out->close();
+    written = written && !out->fail();
+  }
+  if (!written) {
+    for (const auto& name : names) std::remove(name.c_str());
+    print("The output files could not be written completely, so they have been removed!\n");
+    return false;
+  }
+
+  std::string message = "The output files have been created. They are called ";
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i + 1 == names.size()) message += "and ";
+    message += names[i];
+    if (i + 1 < names.size()) message += ", ";
+  }
+  message += "\n\n";
+  print(message.c_str());
+  return true;
+}

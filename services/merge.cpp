@@ -1,0 +1,220 @@
+// Merging the copies of a sieve file: listing, header checks, and the intersection of the
+// sorted value columns, streamed so that files of any size merge in constant memory.
+#include "services/merge.h"
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "engine/print.h"
+#include "services/sieve_lines.h"
+
+std::string Directory;
+
+namespace {
+
+constexpr const char* kMergedName = "Merged.mrv";
+
+// One input file: its stream and the value of the data line it stands on.
+struct MergeInput {
+  std::ifstream in;
+  int64_t value = 0;
+};
+
+enum class Step { Ok, End, Invalid };
+
+// The last data line read from any file; its fixed column is common to all of them.
+struct LastLine {
+  int64_t k = 0;
+  int n = 0;
+};
+
+Step readValue(MergeInput& input, bool fixedK, LastLine& last, bool hasPrevious) {
+  std::string line;
+  if (!readWholeLine(input.in, line)) return Step::End;
+  int64_t k = 0;
+  int n = 0;
+  if (!parseDataLine(line, k, n)) return Step::Invalid;
+  int64_t value = fixedK ? n : k;
+  // The intersection relies on ascending files; a file that goes back is not a sieve file.
+  if (hasPrevious && value <= input.value) return Step::Invalid;
+  input.value = value;
+  last = {k, n};
+  return Step::Ok;
+}
+
+// Files a process may hold open at once, less a margin for the console and the output.
+size_t openFileBudget() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return limit.rlim_cur > 32 ? static_cast<size_t>(limit.rlim_cur - 32) : 1;
+}
+
+struct Listing {
+  std::vector<std::string> names;  // regular files, in the order the system lists them
+  bool hasMerged = false;
+  bool unreadable = false;
+};
+
+bool listDirectory(const std::string& dir, Listing& listing) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return false;
+  while (dirent* entry = readdir(d)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (name == kMergedName) {
+      listing.hasMerged = true;
+      break;
+    }
+    struct stat info {};
+    if (stat((dir + name).c_str(), &info) != 0) {
+      listing.unreadable = true;
+      break;
+    }
+    // Subdirectories, pipes and devices are no sieve files: skipped, never opened.
+    if (S_ISREG(info.st_mode)) listing.names.push_back(name);
+  }
+  closedir(d);
+  return true;
+}
+
+}  // namespace
+
+bool MergeDirectory(const std::string& directory) {
+  std::string dir = directory;
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  const std::string outPath = dir + kMergedName;
+
+  Listing listing;
+  if (!listDirectory(dir, listing)) {
+    print("The directory is invalid!\n");
+    return false;
+  }
+  if (listing.hasMerged) {
+    print("There is already a file called Merged.mrv present in the directory!\n");
+    return false;
+  }
+  if (listing.unreadable) {
+    print("One of the input files could not be read!\n");
+    return false;
+  }
+  size_t budget = openFileBudget();
+  if (listing.names.size() > budget) {
+    fprint("There are %zu files to merge, more than the %zu this system lets me open at once!\n"
+           "Merge them in groups, then merge the results.\n",
+           listing.names.size(), budget);
+    return false;
+  }
+
+  std::vector<std::unique_ptr<MergeInput>> inputs;
+  std::string headerRest;
+  int64_t largestP = 0;
+  bool fixedK = false;
+  LastLine last;
+  for (const auto& name : listing.names) {
+    auto input = std::make_unique<MergeInput>();
+    input->in.open(dir + name, std::ios::binary);
+    if (!input->in) {
+      print("One of the input files could not be read!\n");
+      return false;
+    }
+    std::string line;
+    if (readWholeLine(input->in, line)) {
+      SieveHeader header;
+      if (!parseHeaderLine(line, header)) {
+        print("One of the input files contained a bad first line!\n");
+        return false;
+      }
+      if (inputs.empty()) {
+        headerRest = header.rest;
+        fixedK = headerIsFixedK(headerRest);
+        largestP = header.p;
+      } else if (header.rest != headerRest) {
+        print("One of the input files was for a different type of sieve (the top line differed)!\n");
+        return false;
+      } else if (header.p > largestP) {
+        largestP = header.p;
+      }
+    }
+    Step step = readValue(*input, fixedK, last, false);
+    if (step == Step::End) {
+      print("One of the input files is empty, so the output file will be empty!\n");
+      return false;
+    }
+    if (step == Step::Invalid) {
+      print("One of the input files contained an invalid line!\n");
+      return false;
+    }
+    inputs.push_back(std::move(input));
+  }
+  if (inputs.empty()) {
+    print("The directory is empty!\n");
+    return false;
+  }
+
+  std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    print("The output file could not be created!\n");
+    return false;
+  }
+  out << largestP << headerRest << '\n';
+
+  // Intersection: c is the smallest value every file may still share; w is the file that
+  // raised it (already standing on c). A pass that raises nothing finds c in every file.
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  int64_t c = 0;
+  size_t w = kNone;
+  uint64_t count = 0;
+  bool invalid = false;
+  bool done = false;
+  while (!done) {
+    bool raised = false;
+    for (size_t i = 0; i < inputs.size() && !done; ++i) {
+      if (i == w) continue;
+      MergeInput& input = *inputs[i];
+      while (input.value < c) {
+        Step step = readValue(input, fixedK, last, true);
+        if (step != Step::Ok) {
+          invalid = step == Step::Invalid;
+          done = true;
+          break;
+        }
+      }
+      if (!done && input.value > c) {
+        c = input.value;
+        w = i;
+        raised = true;
+        break;
+      }
+    }
+    if (done || raised) continue;
+    if (fixedK) {
+      out << last.k << ' ' << c << '\n';
+    } else {
+      out << c << ' ' << last.n << '\n';
+    }
+    ++count;
+    if (c == INT64_MAX) break;
+    ++c;
+    w = kNone;
+  }
+
+  inputs.clear();
+  out.close();
+  if (invalid || out.fail()) {
+    std::remove(outPath.c_str());
+    print(invalid ? "One of the input files contained an invalid line!\n"
+                  : "The output file could not be written completely!\n");
+    fprint("The partial file %s has been removed.\n", outPath.c_str());
+    return false;
+  }
+  fprint("Merged file %s generated, contains %" PRIu64 " %c's\n\n", outPath.c_str(), count,
+         fixedK ? 'n' : 'k');
+  return true;
+}

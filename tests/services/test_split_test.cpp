@@ -1,0 +1,106 @@
+// The split for testing: file names, the weighted deal, and refusals.
+#include <climits>
+#include <filesystem>
+#include <sstream>
+
+#include "services/test_split.h"
+#include "tests/services/service_test_support.h"
+#include "tests/support/run_binary.h"
+
+namespace {
+
+class TestSplit : public ConsoleCapture {
+ protected:
+  bool split(const std::string& text, const std::vector<int>& speeds) {
+    std::istringstream in(text);
+    return SplitForTesting(in, dir.file("input"), speeds);
+  }
+  std::vector<std::string> lines(const std::string& name) const {
+    std::istringstream in(readFile(dir.file(name)));
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+  ScratchDir dir;
+};
+
+std::string manyLines(int count) {
+  std::vector<long long> ks;
+  for (int k = 1; k <= count; ++k) ks.push_back(2 * k + 1);
+  return sieveText("5000:T:1:2:3", ks, 321);
+}
+
+TEST_F(TestSplit, DealsEveryLineOnceInOrderInProportionToSpeed) {
+  const int count = 4000;
+  ASSERT_TRUE(split(manyLines(count), {100, 300}));
+  auto first = lines("input_100_1");
+  auto second = lines("input_300_2");
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  EXPECT_EQ(first[0], "5000:T:1:2:3");
+  EXPECT_EQ(second[0], "5000:T:1:2:3");
+  EXPECT_EQ(first.size() + second.size() - 2, static_cast<size_t>(count));
+  // Each file keeps the input order, so walking both in step rebuilds the input.
+  std::istringstream input(manyLines(count));
+  std::string line;
+  std::getline(input, line);
+  size_t i = 1, j = 1;
+  while (std::getline(input, line)) {
+    if (i < first.size() && first[i] == line) {
+      ++i;
+    } else {
+      ASSERT_LT(j, second.size());
+      ASSERT_EQ(second[j], line);
+      ++j;
+    }
+  }
+  double share = (first.size() - 1) / static_cast<double>(count);
+  EXPECT_GT(share, 0.21);
+  EXPECT_LT(share, 0.29);
+  EXPECT_EQ(console, "All done. The output files have the speed appended to them, then a number - for example "
+                     "a 100 MHz machine's file could be called '" +
+                         dir.file("input") + "_100_1'\n\n");
+}
+
+TEST_F(TestSplit, OneMachineReceivesEveryLine) {
+  ASSERT_TRUE(split(manyLines(50), {50}));
+  EXPECT_EQ(readFile(dir.file("input_50_1")), manyLines(50));
+}
+
+TEST_F(TestSplit, SpeedsBeyondAnIntInTotalStillReachEveryMachine) {
+  ASSERT_TRUE(split(manyLines(400), {INT_MAX, INT_MAX, INT_MAX}));
+  for (int i = 1; i <= 3; ++i) {
+    auto got = lines("input_" + std::to_string(INT_MAX) + "_" + std::to_string(i));
+    EXPECT_GT(got.size(), 80u) << i;
+  }
+}
+
+TEST_F(TestSplit, AnInputWithNoLineIsRefusedWithoutOutputFiles) {
+  EXPECT_FALSE(split("", {100, 200}));
+  EXPECT_EQ(console, "The file " + dir.file("input") + " has no line at all - there is nothing to split!\n\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(TestSplit, AHeaderAloneIsCopiedToEveryMachine) {
+  ASSERT_TRUE(split("5000:T:1:2:3", {100, 200}));
+  EXPECT_EQ(readFile(dir.file("input_100_1")), "5000:T:1:2:3");
+  EXPECT_EQ(readFile(dir.file("input_200_2")), "5000:T:1:2:3");
+}
+
+TEST_F(TestSplit, AnUnopenableOutputIsRefused) {
+  std::istringstream in("5000:T:1:2:3\n");
+  EXPECT_FALSE(SplitForTesting(in, dir.file("missing/input"), {100}));
+  EXPECT_EQ(console, "One of the output files could not be opened !\n\n");
+}
+
+TEST(LeadingNumber, ReadsLeadingDigitsOnly) {
+  EXPECT_EQ(leadingNumber(""), 0);
+  EXPECT_EQ(leadingNumber("abc"), 0);
+  EXPECT_EQ(leadingNumber("-60"), 0);
+  EXPECT_EQ(leadingNumber("49"), 49);
+  EXPECT_EQ(leadingNumber("2400MHz"), 2400);
+  EXPECT_EQ(leadingNumber("2147483647"), INT_MAX);
+  EXPECT_EQ(leadingNumber("2147483648"), -1);
+}
+
+}  // namespace
