@@ -1,9 +1,6 @@
 // Duplicating a sieve file for several machines: the copies, their names and their headers.
 #include "services/duplicate.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "console/prompts.h"
 #include "engine/print.h"
 #include "services/sieve_lines.h"
 
@@ -20,20 +18,14 @@ std::string Lgetnewfilename(int64_t value, const std::string& name) {
   return name.substr(0, cut) + std::to_string(value) + "_" + name.substr(cut);
 }
 
-namespace {
-bool allDigits(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
-}
-}  // namespace
-
 bool checkCopyCount(const std::string& answer, int& copies) {
-  if (!allDigits(answer)) {
-    fprint("%s : Invalid number\n", answer.c_str());
+  if (!isDigitString(answer)) {
+    fprintRaw("%s : Invalid number\n", answer.c_str());
     return false;
   }
   long n = std::strtol(answer.c_str(), nullptr, 10);  // saturates, so huge answers stay huge
   if (n < 2 || n > 25) {
-    print("This number must be at least 2 and at most 25\n");
+    printRaw("This number must be at least 2 and at most 25\n");
     return false;
   }
   copies = static_cast<int>(n);
@@ -41,15 +33,14 @@ bool checkCopyCount(const std::string& answer, int& copies) {
 }
 
 bool checkRangeOfP(const std::string& answer, int64_t& range) {
-  if (!allDigits(answer)) {
-    fprint("%s : Invalid number\n", answer.c_str());
+  if (!isDigitString(answer)) {
+    fprintRaw("%s : Invalid number\n", answer.c_str());
     return false;
   }
-  // Only digits here, so base 0 reads the answer as every 64-bit answer is read: a leading
-  // 0 makes it octal. Too many digits saturate, and the overflow check below refuses them.
-  long long r = std::strtoll(answer.c_str(), nullptr, 0);
+  // Too many digits saturate; the overflow check of the copies then refuses them.
+  int64_t r = _atoi64(answer);
   if (r < 2) {
-    print("The range must be at least 2 p's\n");
+    printRaw("The range must be at least 2 p's\n");
     return false;
   }
   range = r;
@@ -60,13 +51,13 @@ bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies,
   std::string first;
   SieveHeader header;
   if (!readWholeLine(in, first) || !parseHeaderLine(first, header)) {
-    print("That does not seem to be a valid Morvane file!\n");
+    printRaw("That does not seem to be a valid Morvane file!\n");
     return false;
   }
   int64_t last = 0;
   if (__builtin_mul_overflow(static_cast<int64_t>(copies), range, &last) ||
       __builtin_add_overflow(header.p, last, &last)) {
-    print("The range is too large : the last copy would sieve beyond the largest 64-bit p\n");
+    printRaw("The range is too large : the last copy would sieve beyond the largest 64-bit p\n");
     return false;
   }
 
@@ -76,7 +67,7 @@ bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies,
     names.push_back(Lgetnewfilename(header.p + (i + 1) * range, infile));
     auto out = std::make_unique<std::ofstream>(names.back(), std::ios::binary | std::ios::trunc);
     if (!*out) {
-      fprint("Cannot open an output file called %s!\n", names.back().c_str());
+      fprintRaw("Cannot open an output file called %s!\n", names.back().c_str());
       return false;
     }
     // A header value v promises that every prime up to v was sieved. The copy before this
@@ -102,7 +93,7 @@ bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies,
   }
   if (!written) {
     for (const auto& name : names) std::remove(name.c_str());
-    print("The output files could not be written completely, so they have been removed!\n");
+    printRaw("The output files could not be written completely, so they have been removed!\n");
     return false;
   }
 
@@ -113,6 +104,6 @@ bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies,
     if (i + 1 < names.size()) message += ", ";
   }
   message += "\n\n";
-  print(message.c_str());
+  printRaw(message.c_str());
   return true;
 }

@@ -93,20 +93,20 @@ bool MergeDirectory(const std::string& directory) {
 
   Listing listing;
   if (!listDirectory(dir, listing)) {
-    print("The directory is invalid!\n");
+    printRaw("The directory is invalid!\n");
     return false;
   }
   if (listing.hasMerged) {
-    print("There is already a file called Merged.mrv present in the directory!\n");
+    printRaw("There is already a file called Merged.mrv present in the directory!\n");
     return false;
   }
   if (listing.unreadable) {
-    print("One of the input files could not be read!\n");
+    printRaw("One of the input files could not be read!\n");
     return false;
   }
   size_t budget = openFileBudget();
   if (listing.names.size() > budget) {
-    fprint("There are %zu files to merge, more than the %zu this system lets me open at once!\n"
+    fprintRaw("There are %zu files to merge, more than the %zu this system lets me open at once!\n"
            "Merge them in groups, then merge the results.\n",
            listing.names.size(), budget);
     return false;
@@ -121,14 +121,14 @@ bool MergeDirectory(const std::string& directory) {
     auto input = std::make_unique<MergeInput>();
     input->in.open(dir + name, std::ios::binary);
     if (!input->in) {
-      print("One of the input files could not be read!\n");
+      printRaw("One of the input files could not be read!\n");
       return false;
     }
     std::string line;
     if (readWholeLine(input->in, line)) {
       SieveHeader header;
       if (!parseHeaderLine(line, header)) {
-        print("One of the input files contained a bad first line!\n");
+        printRaw("One of the input files contained a bad first line!\n");
         return false;
       }
       if (inputs.empty()) {
@@ -136,7 +136,7 @@ bool MergeDirectory(const std::string& directory) {
         fixedK = headerIsFixedK(headerRest);
         largestP = header.p;
       } else if (header.rest != headerRest) {
-        print("One of the input files was for a different type of sieve (the top line differed)!\n");
+        printRaw("One of the input files was for a different type of sieve (the top line differed)!\n");
         return false;
       } else if (header.p > largestP) {
         largestP = header.p;
@@ -144,23 +144,23 @@ bool MergeDirectory(const std::string& directory) {
     }
     Step step = readValue(*input, fixedK, last, false);
     if (step == Step::End) {
-      print("One of the input files is empty, so the output file will be empty!\n");
+      printRaw("One of the input files is empty, so the output file will be empty!\n");
       return false;
     }
     if (step == Step::Invalid) {
-      print("One of the input files contained an invalid line!\n");
+      printRaw("One of the input files contained an invalid line!\n");
       return false;
     }
     inputs.push_back(std::move(input));
   }
   if (inputs.empty()) {
-    print("The directory is empty!\n");
+    printRaw("The directory is empty!\n");
     return false;
   }
 
   std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
   if (!out) {
-    print("The output file could not be created!\n");
+    printRaw("The output file could not be created!\n");
     return false;
   }
   out << largestP << headerRest << '\n';
@@ -209,12 +209,12 @@ bool MergeDirectory(const std::string& directory) {
   out.close();
   if (invalid || out.fail()) {
     std::remove(outPath.c_str());
-    print(invalid ? "One of the input files contained an invalid line!\n"
+    printRaw(invalid ? "One of the input files contained an invalid line!\n"
                   : "The output file could not be written completely!\n");
-    fprint("The partial file %s has been removed.\n", outPath.c_str());
+    fprintRaw("The partial file %s has been removed.\n", outPath.c_str());
     return false;
   }
-  fprint("Merged file %s generated, contains %" PRIu64 " %c's\n\n", outPath.c_str(), count,
+  fprintRaw("Merged file %s generated, contains %" PRIu64 " %c's\n\n", outPath.c_str(), count,
          fixedK ? 'n' : 'k');
   return true;
 }

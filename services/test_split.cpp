@@ -25,7 +25,7 @@ int leadingNumber(const std::string& answer) {
 
 bool checkSplitInputHasLine(std::istream& in, const std::string& infile) {
   if (in.peek() != std::char_traits<char>::eof()) return true;
-  fprint("The file %s has no line at all - there is nothing to split!\n", infile.c_str());
+  fprintRaw("The file %s has no line at all - there is nothing to split!\n", infile.c_str());
   return false;
 }
 
@@ -49,7 +49,7 @@ bool SplitForTesting(std::istream& in, const std::string& infile, const std::vec
     names.push_back(infile + "_" + std::to_string(speeds[i]) + "_" + std::to_string(i + 1));
     auto out = std::make_unique<std::ofstream>(names.back(), std::ios::binary | std::ios::trunc);
     if (!*out) {
-      print("One of the output files could not be opened !\n");
+      printRaw("One of the output files could not be opened !\n");
       return false;
     }
     outs.push_back(std::move(out));
@@ -79,10 +79,10 @@ bool SplitForTesting(std::istream& in, const std::string& infile, const std::vec
   }
   if (!written) {
     for (const auto& name : names) std::remove(name.c_str());
-    print("The output files could not be written completely, so they have been removed!\n");
+    printRaw("The output files could not be written completely, so they have been removed!\n");
     return false;
   }
-  fprint("All done. The output files have the speed appended to them, then a number - for "
+  fprintRaw("All done. The output files have the speed appended to them, then a number - for "
          "example a %d MHz machine's file could be called '%s_%d_1'\n",
          speeds[0], infile.c_str(), speeds[0]);
   return true;

@@ -24,7 +24,7 @@ constexpr const char* kUsage =
 int duplicate(const std::string& file, const std::string& copiesText, const std::string& rangeText) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    fprint("Cannot open file %s\n", file.c_str());
+    fprintRaw("Cannot open file %s\n", file.c_str());
     return 1;
   }
   int copies = 0;
@@ -36,18 +36,18 @@ int duplicate(const std::string& file, const std::string& copiesText, const std:
 int split(const std::string& file, const std::vector<std::string>& speedTexts) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    fprint("Cannot open file %s\n", file.c_str());
+    fprintRaw("Cannot open file %s\n", file.c_str());
     return 1;
   }
   if (speedTexts.size() > kMaxTestMachines) {
-    fprint("Illegal number : %zu\n", speedTexts.size());
+    fprintRaw("Illegal number : %zu\n", speedTexts.size());
     return 1;
   }
   std::vector<int> speeds;
   for (const auto& text : speedTexts) {
     int speed = leadingNumber(text);
     if (speed < kMinMachineSpeed) {
-      fprint("Illegal speed : %s (Min. = %d)\n", text.c_str(), kMinMachineSpeed);
+      fprintRaw("Illegal speed : %s (Min. = %d)\n", text.c_str(), kMinMachineSpeed);
       return 1;
     }
     speeds.push_back(speed);

@@ -32,13 +32,13 @@ TEST_F(Duplicate, HelpTextExampleGivesItsNamesHeadersAndMessage) {
   EXPECT_EQ(readFile(dir.file("6000000000_Twin.txt")), "1000000000:T:1:2:3\n" + data);
   EXPECT_EQ(readFile(dir.file("11000000000_Twin.txt")), "6000000000:T:1:2:3\n" + data);
   EXPECT_EQ(console, "The output files have been created. They are called " + dir.file("6000000000_Twin.txt") +
-                         ", and " + dir.file("11000000000_Twin.txt") + "\n\n\n");
+                         ", and " + dir.file("11000000000_Twin.txt") + "\n\n");
 }
 
 TEST_F(Duplicate, ThreeCopiesAreListedWithCommasAndAnd) {
   ASSERT_TRUE(duplicate("1000:P:1:2:1\n5 100\n", 3, 1000));
   EXPECT_EQ(console, "The output files have been created. They are called " + dir.file("2000_Twin.txt") + ", " +
-                         dir.file("3000_Twin.txt") + ", and " + dir.file("4000_Twin.txt") + "\n\n\n");
+                         dir.file("3000_Twin.txt") + ", and " + dir.file("4000_Twin.txt") + "\n\n");
   EXPECT_EQ(readFile(dir.file("4000_Twin.txt")), "3000:P:1:2:1\n5 100\n");
 }
 
@@ -61,7 +61,7 @@ TEST_F(Duplicate, FilesWithoutANumberedHeaderAreRefusedAndNothingIsWritten) {
                            "3 100\n5 100\n", "99999999999999999999:P:1:2:1\n"}) {
     console.clear();
     EXPECT_FALSE(duplicate(text, 2, 10)) << text;
-    EXPECT_EQ(console, "That does not seem to be a valid Morvane file!\n\n") << text;
+    EXPECT_EQ(console, "That does not seem to be a valid Morvane file!\n") << text;
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
@@ -75,7 +75,7 @@ TEST_F(Duplicate, ARangeThatWouldPassTheLargestPIsRefused) {
 TEST_F(Duplicate, AnUnwritableCopyIsNamedInTheRefusal) {
   std::istringstream in("1000:P:1:2:1\n5 100\n");
   EXPECT_FALSE(DuplicateSieveFile(in, dir.file("missing/Twin.txt"), 2, 10));
-  EXPECT_EQ(console, "Cannot open an output file called " + dir.file("missing/1010_Twin.txt") + "!\n\n");
+  EXPECT_EQ(console, "Cannot open an output file called " + dir.file("missing/1010_Twin.txt") + "!\n");
 }
 
 TEST_F(ConsoleCapture, CopyCountMustBeDigitsFromTwoToTwentyFive) {
@@ -85,11 +85,11 @@ TEST_F(ConsoleCapture, CopyCountMustBeDigitsFromTwoToTwentyFive) {
   for (const char* answer : {"1", "26", "", "99999999999999999999"}) {
     console.clear();
     EXPECT_FALSE(checkCopyCount(answer, copies)) << answer;
-    EXPECT_EQ(console, "This number must be at least 2 and at most 25\n\n") << answer;
+    EXPECT_EQ(console, "This number must be at least 2 and at most 25\n") << answer;
   }
   console.clear();
   EXPECT_FALSE(checkCopyCount("-3", copies));
-  EXPECT_EQ(console, "-3 : Invalid number\n\n");
+  EXPECT_EQ(console, "-3 : Invalid number\n");
 }
 
 TEST_F(ConsoleCapture, RangeMustBeDigitsOfAtLeastTwoReadAsSixtyFourBitAnswers) {
@@ -101,11 +101,11 @@ TEST_F(ConsoleCapture, RangeMustBeDigitsOfAtLeastTwoReadAsSixtyFourBitAnswers) {
   for (const char* answer : {"1", "", "09"}) {
     console.clear();
     EXPECT_FALSE(checkRangeOfP(answer, range)) << answer;
-    EXPECT_EQ(console, "The range must be at least 2 p's\n\n") << answer;
+    EXPECT_EQ(console, "The range must be at least 2 p's\n") << answer;
   }
   console.clear();
   EXPECT_FALSE(checkRangeOfP("5e9", range));
-  EXPECT_EQ(console, "5e9 : Invalid number\n\n");
+  EXPECT_EQ(console, "5e9 : Invalid number\n");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ class Merge : public ConsoleCapture {
   bool hasMerged() const { return std::filesystem::exists(dir.file("Merged.mrv")); }
   std::string done(int count, char letter = 'k') const {
     return "Merged file " + dir.path() + "/Merged.mrv generated, contains " + std::to_string(count) + " " +
-           letter + "'s\n\n\n";
+           letter + "'s\n\n";
   }
   ScratchDir dir;
 };
@@ -60,7 +60,7 @@ TEST_F(Merge, AnExistingMergedFileIsRefusedAlsoOnASecondRun) {
   std::string first = merged();
   console.clear();
   EXPECT_FALSE(MergeDirectory(dir.path()));
-  EXPECT_EQ(console, "There is already a file called Merged.mrv present in the directory!\n\n");
+  EXPECT_EQ(console, "There is already a file called Merged.mrv present in the directory!\n");
   EXPECT_EQ(merged(), first);
 }
 
@@ -83,7 +83,7 @@ TEST_F(Merge, RefusalsBeforeWritingLeaveNoOutput) {
     writeFile(d.file("b"), c.second);
     console.clear();
     EXPECT_FALSE(MergeDirectory(d.path())) << c.second;
-    EXPECT_EQ(console, c.message + "\n") << c.second;
+    EXPECT_EQ(console, c.message) << c.second;
     EXPECT_FALSE(std::filesystem::exists(d.file("Merged.mrv"))) << c.second;
   }
 }
@@ -92,8 +92,8 @@ TEST_F(Merge, AnInvalidLineMetWhileIntersectingRemovesThePartialFile) {
   put("a", "1000:P:1:2:1\n1 100\n3 100\nx\n");
   put("b", "1000:P:1:2:1\n1 100\n5 100\n");
   EXPECT_FALSE(MergeDirectory(dir.path()));
-  EXPECT_EQ(console, "One of the input files contained an invalid line!\n\nThe partial file " + dir.path() +
-                         "/Merged.mrv has been removed.\n\n");
+  EXPECT_EQ(console, "One of the input files contained an invalid line!\nThe partial file " + dir.path() +
+                         "/Merged.mrv has been removed.\n");
   EXPECT_FALSE(hasMerged());
 }
 
@@ -117,10 +117,10 @@ TEST_F(Merge, SubdirectoriesAndPipesAreSkipped) {
 TEST_F(Merge, EmptyAndMissingDirectoriesAreRefused) {
   std::filesystem::create_directory(dir.file("sub"));
   EXPECT_FALSE(MergeDirectory(dir.path()));
-  EXPECT_EQ(console, "The directory is empty!\n\n");
+  EXPECT_EQ(console, "The directory is empty!\n");
   console.clear();
   EXPECT_FALSE(MergeDirectory(dir.file("nowhere")));
-  EXPECT_EQ(console, "The directory is invalid!\n\n");
+  EXPECT_EQ(console, "The directory is invalid!\n");
 }
 
 TEST_F(Merge, ManyFilesMerge) {

@@ -59,7 +59,7 @@ TEST_F(TestSplit, DealsEveryLineOnceInOrderInProportionToSpeed) {
   EXPECT_LT(share, 0.29);
   EXPECT_EQ(console, "All done. The output files have the speed appended to them, then a number - for example "
                      "a 100 MHz machine's file could be called '" +
-                         dir.file("input") + "_100_1'\n\n");
+                         dir.file("input") + "_100_1'\n");
 }
 
 TEST_F(TestSplit, OneMachineReceivesEveryLine) {
@@ -77,7 +77,7 @@ TEST_F(TestSplit, SpeedsBeyondAnIntInTotalStillReachEveryMachine) {
 
 TEST_F(TestSplit, AnInputWithNoLineIsRefusedWithoutOutputFiles) {
   EXPECT_FALSE(split("", {100, 200}));
-  EXPECT_EQ(console, "The file " + dir.file("input") + " has no line at all - there is nothing to split!\n\n");
+  EXPECT_EQ(console, "The file " + dir.file("input") + " has no line at all - there is nothing to split!\n");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -90,7 +90,7 @@ TEST_F(TestSplit, AHeaderAloneIsCopiedToEveryMachine) {
 TEST_F(TestSplit, AnUnopenableOutputIsRefused) {
   std::istringstream in("5000:T:1:2:3\n");
   EXPECT_FALSE(SplitForTesting(in, dir.file("missing/input"), {100}));
-  EXPECT_EQ(console, "One of the output files could not be opened !\n\n");
+  EXPECT_EQ(console, "One of the output files could not be opened !\n");
 }
 
 TEST(LeadingNumber, ReadsLeadingDigitsOnly) {
