@@ -1,0 +1,51 @@
+// The six- and twelve-prime finders: batch cells, and the choice between the AVX-512 IFMA
+// chains and the portable interleaved Montgomery chains (identical residues).
+#include "kernels/batch_finders.h"
+
+#include "kernels/ifma_chains.h"
+#include "kernels/kernel_context.h"
+#include "kernels/power_chains.h"
+
+alignas(64) int64_t _p64[6];
+alignas(64) int64_t _k64[6];
+alignas(64) int64_t p0p11[12];
+alignas(64) int64_t k0k11[12];
+
+namespace {
+
+bool ifmaAllowed = true;
+
+// The IFMA chains need n ≥ 32 (six leading bits in the start) and every p in (2^21, 2^52).
+template <int N>
+bool ifmaFits(const int64_t* p, uint32_t n) {
+  if (!ifmaAllowed || n < 32 || !cpuHasIfma()) return false;
+  uint64_t lo = UINT64_MAX, hi = 0;
+  for (int i = 0; i < N; ++i) {
+    lo = lo < (uint64_t)p[i] ? lo : (uint64_t)p[i];
+    hi = hi > (uint64_t)p[i] ? hi : (uint64_t)p[i];
+  }
+  return lo > (uint64_t(1) << 21) && hi < IFMA_MAX_P;
+}
+
+template <int N>
+void runBatch(const int64_t* p, int64_t* k, bool mayUseIfma) {
+  uint32_t n = (uint32_t)kernel._nvalue;
+  if (mayUseIfma && ifmaFits<N>(p, n))
+    inversePowersOfTwoIfma(p, k, N, n);
+  else
+    inversePowersOfTwo<N>((const uint64_t*)p, (uint64_t*)k, n);
+}
+
+}  // namespace
+
+bool cpuHasIfma() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+  return has;
+}
+
+void setIfmaAllowed(bool allowed) { ifmaAllowed = allowed; }
+
+void find_k0() { runBatch<6>(_p64, _k64, true); }
+void find_k0_bigp() { runBatch<6>(_p64, _k64, true); }
+void find_k0_nocmov_bigp() { runBatch<6>(_p64, _k64, false); }
+void findk0xM_SSE2() { runBatch<12>(p0p11, k0k11, true); }

@@ -1,0 +1,93 @@
+// AVX-512 IFMA chains for 2^(−n) mod up to sixteen primes: Montgomery squaring in radix 2^52
+// (four 52-bit multiply-adds per square), eight independent lanes per vector.
+#include "kernels/ifma_chains.h"
+
+#include <immintrin.h>
+
+#include <cassert>
+
+#define IFMA_TARGET __attribute__((target("avx512f,avx512ifma")))
+
+namespace {
+
+constexpr uint64_t MASK52 = (uint64_t(1) << 52) - 1;
+
+// Values stay in [0, p): lo and hi of x² (x < p < 2^52), m = lo·p^(−1) mod 2^52, and
+// hi − high52(m·p) is exact (the low 52 bits cancel) and lies in (−p, p).
+IFMA_TARGET inline __m512i montSquare(__m512i x, __m512i p, __m512i pinv) {
+  const __m512i zero = _mm512_setzero_si512();
+  __m512i lo = _mm512_madd52lo_epu64(zero, x, x);
+  __m512i hi = _mm512_madd52hi_epu64(zero, x, x);
+  __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
+  __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
+  __m512i r = _mm512_sub_epi64(hi, mh);
+  return _mm512_mask_add_epi64(r, _mm512_cmplt_epu64_mask(hi, mh), r, p);
+}
+
+IFMA_TARGET inline __m512i halve(__m512i x, __m512i p) {
+  __mmask8 odd = _mm512_test_epi64_mask(x, _mm512_set1_epi64(1));
+  return _mm512_srli_epi64(_mm512_mask_add_epi64(x, odd, x, p), 1);
+}
+
+// x·2^(−52) mod p: the reduction of a value with no high half.
+IFMA_TARGET inline __m512i fromMont(__m512i x, __m512i p, __m512i pinv) {
+  const __m512i zero = _mm512_setzero_si512();
+  __m512i m = _mm512_madd52lo_epu64(zero, x, pinv);
+  __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
+  __m512i r = _mm512_sub_epi64(zero, mh);
+  return _mm512_mask_add_epi64(r, _mm512_test_epi64_mask(mh, mh), r, p);
+}
+
+// p^(−1) mod 2^52 by Newton's iteration from the 5 bits (3p) xor 2 gets right.
+IFMA_TARGET inline __m512i inverseMod2_52(__m512i p) {
+  const __m512i zero = _mm512_setzero_si512(), two = _mm512_set1_epi64(2);
+  const __m512i mask = _mm512_set1_epi64((long long)MASK52);
+  __m512i y = _mm512_and_si512(_mm512_xor_si512(_mm512_add_epi64(p, _mm512_add_epi64(p, p)), two), mask);
+  for (int i = 0; i < 4; ++i) {
+    __m512i d = _mm512_and_si512(_mm512_sub_epi64(two, _mm512_madd52lo_epu64(zero, p, y)), mask);
+    y = _mm512_madd52lo_epu64(zero, y, d);
+  }
+  return y;
+}
+
+template <int V>
+IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n) {
+  __m512i p[V], pinv[V], x[V];
+  __mmask8 lanes[V];
+  const __m512i fill = _mm512_set1_epi64(pin[0]);  // spare lanes repeat a valid prime
+  for (int v = 0; v < V; ++v) {
+    int c = count - 8 * v;
+    lanes[v] = (__mmask8)(c >= 8 ? 0xff : (1u << c) - 1);
+    p[v] = _mm512_mask_loadu_epi64(fill, lanes[v], pin + 8 * v);
+    pinv[v] = inverseMod2_52(p[v]);
+  }
+  // Montgomery form of 2^(−t) for t = the six leading bits of n (32 ≤ t ≤ 63): 2^(52−t),
+  // below every p above 2^21, or for t > 52 the value 1 halved t − 52 times.
+  int top = 31 - __builtin_clz(n);
+  uint32_t t = n >> (top - 5);
+  uint32_t mask = top > 5 ? 1u << (top - 6) : 0;
+  for (int v = 0; v < V; ++v) {
+    if (t <= 52) {
+      x[v] = _mm512_set1_epi64((long long)(uint64_t(1) << (52 - t)));
+    } else {
+      x[v] = _mm512_set1_epi64(1);
+      for (uint32_t s = 52; s < t; ++s) x[v] = halve(x[v], p[v]);
+    }
+  }
+  for (; mask; mask >>= 1) {
+    for (int v = 0; v < V; ++v) x[v] = montSquare(x[v], p[v], pinv[v]);
+    if (n & mask)
+      for (int v = 0; v < V; ++v) x[v] = halve(x[v], p[v]);
+  }
+  for (int v = 0; v < V; ++v) _mm512_mask_storeu_epi64(kout + 8 * v, lanes[v], fromMont(x[v], p[v], pinv[v]));
+}
+
+}  // namespace
+
+void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n) {
+  assert(count >= 1 && count <= 16 && n >= 32);
+  if (count <= 8)
+    chains<1>(p, k, count, n);
+  else
+    chains<2>(p, k, count, n);
+}

@@ -1,0 +1,12 @@
+// AVX-512 IFMA version of the batch chains 2^(−n) mod p: eight primes per vector,
+// Montgomery arithmetic in radix 2^52. Built with a target attribute, entered only after a
+// run-time CPU check.
+#pragma once
+#include <cstdint>
+
+// Largest prime the radix-2^52 chains take (their products must fit 104 bits).
+constexpr uint64_t IFMA_MAX_P = uint64_t(1) << 52;
+
+// k[i] = 2^(−n) mod p[i] for count ≤ 16 odd primes in (2^21, 2^52) and n ≥ 32, identical to
+// the portable chains. The caller checks the CPU, the range and n.
+void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n);
