@@ -1,0 +1,31 @@
+// The six clearing routines: each strikes the stored members of one residue class, counts and
+// reports them, applies the count criterion and ends the run when the set runs empty.
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+// Throttle of the small-prime bitmap routines, which read the clock only every
+// `nopsthreshold` work units. The sieve loop resets them at the start of a run.
+extern time_t LastNow;
+extern uint32_t nopsthreshold;
+extern uint64_t nops;  // 64 bits: a batch's estimate can pass 2^32 before the check
+
+// Batch of ClearBitmapSmallpMultivals: the first members (bit indexes, ascending) of the
+// classes of one prime, cleared together when the next prime arrives. No fixed capacity.
+extern std::vector<uint32_t> multivals_nums;
+extern uint32_t multivals_lastprime;  // 0 = no batch
+extern uint32_t multivals_add;
+
+void ClearBitmap(int64_t k, int64_t p);
+void ClearBitmapSmallp(int64_t k, int64_t p);
+void ClearBitmapSmallpMultivals(int64_t k, int64_t p);
+void ClearArray(int64_t k, int64_t p);
+void ClearSparseArray(int64_t k, int64_t p);
+void ClearHash(int64_t k, int64_t p);
+
+// Starts a run with no batch pending.
+void ResetMultivals();
+
+// Appends "p=%qi divides %c=%qi" to the removed-values log, retrying until it opens.
+void LogDeletedValue(int64_t p, char letter, int64_t value);
