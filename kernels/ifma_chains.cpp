@@ -26,7 +26,7 @@ IFMA_TARGET inline __m512i montSquare(__m512i x, __m512i p, __m512i pinv) {
 
 IFMA_TARGET inline __m512i halve(__m512i x, __m512i p) {
   __mmask8 odd = _mm512_test_epi64_mask(x, _mm512_set1_epi64(1));
-  return _mm512_srli_epi64(_mm512_mask_add_epi64(x, odd, x, p), 1);
+  return _mm512_maskz_srli_epi64(0xff, _mm512_mask_add_epi64(x, odd, x, p), 1);  // maskz: GCC 12 warns on srli
 }
 
 // x·2^(−52) mod p: the reduction of a value with no high half.

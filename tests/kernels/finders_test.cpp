@@ -142,6 +142,8 @@ TEST(BatchFinders, AgreeSlotBySlotWithSinglePrimeResults) {
   regimes.push_back({"near 2^50", (uint64_t(1) << 50) - 100000, (uint64_t(1) << 50)});
   regimes.push_back({"near 2^52", (uint64_t(1) << 52) - 100000, (uint64_t(1) << 52) + 100000});
   regimes.push_back({"near 2^59", (uint64_t(1) << 59) - 100000, (uint64_t(1) << 59)});
+  regimes.push_back({"near 2^62", (uint64_t(1) << 62) - 100000, (uint64_t(1) << 62) + 100000});
+  regimes.push_back({"below 2^63", (uint64_t(1) << 63) - 100000, (uint64_t(1) << 63) - 1});
   const std::vector<uint32_t> ns = batchExponents(rng);
   for (const auto& regime : regimes) {
     for (uint32_t n : ns) {
