@@ -1,0 +1,42 @@
+// The per-prime work procedures of the fixed-n sieves: each turns the primes the loop hands
+// over into the residue k0 (via the kernels) and passes (p, k0) to RemoveRoutine. Pairing and
+// collecting procedures hold primes back between calls; FlushWorkProcedures applies them.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "fixedn/sieve_slots.h"
+
+// Held state, reset at the start of every run by ResetWorkProcedures.
+extern int64_t savep;                        // prime held by a pairing procedure; 0 = none
+extern int pindex;                           // primes collected by a collecting procedure, 0..5
+extern std::vector<uint32_t> baseinverses;   // entry r: −r^(−1) mod b (0 when r and b share a factor)
+extern int64_t MaxpForWorkProcNotBase2;      // largest p the table method serves: 2^63 / b
+
+// Clears the held primes of an earlier run.
+void ResetWorkProcedures();
+// Applies every prime still held back (one paired, up to five collected), so that a file
+// written now claims no depth that has not been reached. Installed in `workflush`.
+void FlushWorkProcedures();
+// The family parts of the flush (the procedure in `workprocedure` tells how a held prime is
+// processed alone).
+void FlushBase2Held();
+
+// Base 2: pairs below 2^32, then six primes per kernel call (drawn from the prime source,
+// never at or beyond the loop's maxp), collected sixes, or twelve at a time.
+void WorkProcBase2_Smallp(const int64_t& p);
+void WorkProcBase2_Bigp(const int64_t& p);
+void WorkProcBase2_Plus_Bigp(const int64_t& p);
+void WorkProcBase2_Minus_Bigp(const int64_t& p);
+void WorkProcBase2_Twin_Bigp(const int64_t& p);
+void WorkProcBase2_VeryBigp(const int64_t& p);
+void WorkProcBase2_NoCMOV_Bigp(const int64_t& p);
+void WorkProcBase2_SSE2_Bigp(const int64_t& p);
+void WorkProcBase2_AP_Smallp(const int64_t& p);
+void WorkProcBase2_AP_Bigp(const int64_t& p);
+
+// Other bases: b^(−1) mod p from the inverse table (or a modular inversion), then b^(−n).
+bool FindBaseInverses();
+void WorkProcNotBase2(const int64_t& p);
+void WorkProcNotBase2_NoInverses(const int64_t& p);
+void WorkProcNotBase2_AP(const int64_t& p);
