@@ -32,6 +32,8 @@ constexpr uint32_t PATTERN_GROUPS[][5] = {
     {53, 59},          {61, 67},     {71, 73}, {79, 83}, {89, 97},
 };
 constexpr uint32_t FIRST_STRUCK_PRIME = 101;
+// Primes below this strike in unrolled rounds of eight (at least 32 multiples per segment).
+constexpr uint32_t UNROLLED_BELOW = SEG_BITS / 32;
 
 struct Pattern {
   std::vector<uint64_t> words;  // period + SEG_WORDS words, so any window is contiguous
@@ -63,9 +65,8 @@ struct PrimeSource {
 
   // Extraction and delivery.
   int wordCursor = SEG_WORDS;
-  int64_t staged[GROUP_WORDS * 64];
-  int stagedCount = 0;
-  int stagedNext = 0;
+  // Room for every bit of a group, plus the overrun of the last unrolled extraction step.
+  int64_t staged[GROUP_WORDS * 64 + 3];
 };
 
 PrimeSource src;
@@ -147,12 +148,46 @@ void presieve() {
   }
 }
 
+// Eight multiples of q span 8q bits, exactly q bytes, so within such a round the byte
+// offsets and masks are the same every time: they are worked out once per segment and the
+// round is unrolled. Returns the first multiple left over.
+uint32_t strikeRounds(uint8_t* bytes, uint32_t q, uint32_t i) {
+  if (i + 7 * q >= SEG_BITS) return i;
+  const uint32_t rounds = (SEG_BITS - 1 - i - 7 * q) / (8 * q) + 1;
+  const uint32_t r = i % 8;
+  uint32_t at[8];
+  uint8_t mask[8];
+  for (uint32_t k = 0; k < 8; ++k) {
+    at[k] = (r + k * q) / 8;
+    mask[k] = uint8_t(~(1u << ((r + k * q) % 8)));
+  }
+  uint8_t* p = bytes + i / 8;
+  for (uint32_t n = 0; n < rounds; ++n, p += q) {
+    p[at[0]] &= mask[0];
+    p[at[1]] &= mask[1];
+    p[at[2]] &= mask[2];
+    p[at[3]] &= mask[3];
+    p[at[4]] &= mask[4];
+    p[at[5]] &= mask[5];
+    p[at[6]] &= mask[6];
+    p[at[7]] &= mask[7];
+  }
+  return i + rounds * 8 * q;
+}
+
 void strikeMedium() {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment);
   const size_t n = src.mediumPrimes.size();
   const uint32_t* primes = src.mediumPrimes.data();
   uint32_t* offsets = src.mediumOffsets.data();
-  for (size_t k = 0; k < n; ++k) {
+  size_t k = 0;
+  for (; k < n && primes[k] < UNROLLED_BELOW; ++k) {
+    const uint32_t q = primes[k];
+    uint32_t i = strikeRounds(bytes, q, offsets[k]);
+    for (; i < SEG_BITS; i += q) bytes[i / 8] &= uint8_t(~(1u << (i % 8)));
+    offsets[k] = i - SEG_BITS;
+  }
+  for (; k < n; ++k) {
     const uint32_t q = primes[k];
     uint32_t i = offsets[k];
     for (; i < SEG_BITS; i += q) bytes[i / 8] &= uint8_t(~(1u << (i % 8)));
@@ -187,6 +222,9 @@ void advancePatterns() {
 
 }  // namespace
 
+const int64_t* soe2_detail::stagedNext = nullptr;
+const int64_t* soe2_detail::stagedEnd = nullptr;
+
 // Builds the patterns and the base primes; the segment size is fixed, so the cache size
 // passed in does not matter.
 void soe2_memory(uint32_t /*cacheKb*/) {
@@ -216,26 +254,38 @@ static void soe2_iterate() {
   sieveSegment();
 }
 
-// Turns the next group of words into numbers, ascending, in the staging area.
-static void soe2_fill() {
+// Turns the next group of words into numbers, ascending, in the staging area. Each word is
+// done in steps of four without a test per bit; a step may write past the word's count, and
+// the next word or the spare room takes the overrun. ORing in bit 63 keeps ctz defined.
+__attribute__((target_clones("popcnt", "default"))) static void soe2_fill() {
   const int end = std::min(src.wordCursor + GROUP_WORDS, SEG_WORDS);
   const int64_t base = int64_t(src.segmentStart) + 1;
-  int count = 0;
+  constexpr uint64_t TOP = uint64_t(1) << 63;
+  int64_t* out = src.staged;
   for (int w = src.wordCursor; w < end; ++w) {
     uint64_t bits = src.segment[w];
+    const int count = __builtin_popcountll(bits);
     const int64_t wordBase = base + 128 * int64_t(w);
-    while (bits) {
-      src.staged[count++] = wordBase + 2 * __builtin_ctzll(bits);
+    for (int k = 0; k < count; k += 4) {
+      out[k] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      bits &= bits - 1;
+      out[k + 1] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      bits &= bits - 1;
+      out[k + 2] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      bits &= bits - 1;
+      out[k + 3] = wordBase + 2 * __builtin_ctzll(bits | TOP);
       bits &= bits - 1;
     }
+    out += count;
   }
   src.wordCursor = end;
-  src.stagedCount = count;
-  src.stagedNext = 0;
+  soe2_detail::stagedNext = src.staged;
+  soe2_detail::stagedEnd = out;
 }
 
-static void refill() {
-  while (src.stagedNext == src.stagedCount) {
+void soe2_detail::refill() {
+  if (!src.sievers) soe2_init(0, false);
+  while (stagedNext == stagedEnd) {
     if (src.wordCursor == SEG_WORDS) soe2_iterate();
     soe2_fill();
   }
@@ -264,15 +314,6 @@ void soe2_init(int64_t p, bool useAdditional) {
   const uint64_t bit = (firstOdd - src.segmentStart - 1) / 2;
   src.wordCursor = int(bit / 64);
   src.segment[src.wordCursor] &= ~uint64_t(0) << (bit % 64);
-  src.stagedCount = src.stagedNext = 0;
+  soe2_detail::stagedNext = soe2_detail::stagedEnd = src.staged;
 }
 
-int64_t soe2_peek() {
-  refill();
-  return src.staged[src.stagedNext];
-}
-
-int64_t soe2_next() {
-  refill();
-  return src.staged[src.stagedNext++];
-}

@@ -8,5 +8,23 @@ constexpr int64_t MAXGUAR = 12072076129LL;
 
 void soe2_memory(uint32_t cacheKb);
 void soe2_init(int64_t p, bool useAdditional);
-int64_t soe2_peek();
-int64_t soe2_next();
+
+// Delivery is inline, so that taking a prime costs a compare and an increment: the numbers
+// staged from the current group, and the step that stages the next group.
+namespace soe2_detail {
+extern const int64_t* stagedNext;
+extern const int64_t* stagedEnd;
+void refill();
+}  // namespace soe2_detail
+
+// The next number of the sequence, left in place.
+inline int64_t soe2_peek() {
+  if (soe2_detail::stagedNext == soe2_detail::stagedEnd) [[unlikely]] soe2_detail::refill();
+  return *soe2_detail::stagedNext;
+}
+
+// The next number of the sequence, consumed.
+inline int64_t soe2_next() {
+  if (soe2_detail::stagedNext == soe2_detail::stagedEnd) [[unlikely]] soe2_detail::refill();
+  return *soe2_detail::stagedNext++;
+}
