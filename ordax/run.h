@@ -1,0 +1,24 @@
+// One testing run over a sieve file: read and check it, resume from its progress record,
+// test each line's members in order, report and append every all-prime line.
+#pragma once
+#include <csignal>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "ordax/options.h"
+
+// Set by the interrupt handler; the run stops at the next member and records how far it got.
+extern volatile std::sig_atomic_t ordaxInterrupt;
+
+// Exit status of a run.
+enum : int { ORDAX_OK = 0, ORDAX_FAILED = 1 };  // an interrupted run returns 128 + the signal
+
+// What a run did, for callers that look closer than the exit status.
+struct RunSummary {
+  std::vector<size_t> found;  // indices (from 0) of the lines reported in this run
+  std::vector<std::string> texts;
+  size_t tested = 0;  // lines finished in this run
+};
+
+int RunOrdax(const OrdaxOptions& options, RunSummary* summary = nullptr);
