@@ -8,15 +8,6 @@
 
 namespace {
 
-// (c − t)/2 mod p in [1, p] (p standing for 0) from t in [0, p), c = 1 or 2: p + c − t lies
-// in [c + 1, p + c]; one subtraction of p brings it into [1, p], and adding p to an odd value
-// makes the halving exact.
-uint64_t apResidue(uint64_t t, uint64_t c, uint64_t p) {
-  uint64_t r = p + c - t;
-  if (r > p) r -= p;
-  return (r + (p & (0 - (r & 1)))) >> 1;
-}
-
 uint32_t exponent() { return (uint32_t)kernel._nvalue; }
 
 }  // namespace
@@ -42,15 +33,15 @@ int64_t find2pownmodp(int64_t p) {
   const uint64_t pp[1] = {(uint64_t)p};
   uint64_t t[1];
   powersOfTwo<1>(pp, t, exponent());
-  return (int64_t)apResidue(t[0], 1, pp[0]);
+  return (int64_t)halfDifferenceModP(t[0], 1, pp[0]);
 }
 
 void pair_find2pownmodp(int64_t p1, int64_t p2, int64_t& out1, int64_t& out2) {
   const uint64_t p[2] = {(uint64_t)p1, (uint64_t)p2};
   uint64_t t[2];
   powersOfTwo<2>(p, t, exponent());
-  out1 = (int64_t)apResidue(t[0], 1, p[0]);
-  out2 = (int64_t)apResidue(t[1], 1, p[1]);
+  out1 = (int64_t)halfDifferenceModP(t[0], 1, p[0]);
+  out2 = (int64_t)halfDifferenceModP(t[1], 1, p[1]);
 }
 
 int64_t findbasepownmodp(int64_t p) {
@@ -62,7 +53,7 @@ int64_t findbasepownmodp(int64_t p) {
     uint64_t bm = m.toMont(b);
     t = m.fromMont(runExponentBits(m, bm, n, firstBitBelowLeading(n), [&](uint64_t r) { return m.mul(r, bm); }));
   }
-  return (int64_t)apResidue(t, (kernel._base & 1) ? 2 : 1, m.p);
+  return (int64_t)halfDifferenceModP(t, (kernel._base & 1) ? 2 : 1, m.p);
 }
 
 int64_t halfpownmodp(uint32_t m, uint32_t mask, int64_t p) {

@@ -79,6 +79,16 @@ inline uint64_t doubleModP(uint64_t r, uint64_t p) {
   return d >= p ? d - p : d;
 }
 
+// (c − t)/2 mod p in [1, p] (p standing for 0) for t in [0, p) and c = 1 or 2: p + c − t lies
+// in [c + 1, p + c]; one subtraction of p brings it into [1, p], and adding p to an odd value
+// makes the halving exact. The residue of the arithmetic-progression forms.
+inline uint64_t halfDifferenceModP(uint64_t t, uint64_t c, uint64_t p) {
+  assert(t < p && (c == 1 || c == 2));
+  uint64_t r = p + c - t;
+  if (r > p) r -= p;
+  return (r + (p & (0 - (r & 1)))) >> 1;
+}
+
 // Mask of the bit just below the leading bit of n (0 for n ≤ 1): the first bit the engine
 // scans, the leading bit being represented by the start value.
 inline uint32_t firstBitBelowLeading(uint32_t n) {
