@@ -33,7 +33,7 @@ constexpr uint32_t PATTERN_GROUPS[][5] = {
 };
 constexpr uint32_t FIRST_STRUCK_PRIME = 101;
 // Primes below this strike in unrolled rounds of eight (at least 32 multiples per segment).
-constexpr uint32_t UNROLLED_BELOW = SEG_BITS / 32;
+constexpr uint32_t UNROLLED_BELOW = SEG_BITS / 16;
 
 struct Pattern {
   std::vector<uint64_t> words;  // period + SEG_WORDS words, so any window is contiguous
@@ -292,6 +292,7 @@ void soe2_detail::refill() {
 }
 
 void soe2_init(int64_t p, bool useAdditional) {
+  assert(p < (int64_t(1) << 62));  // numbers and segment ends stay clear of overflow
   soe2_memory(0);
   if (p < 2) p = 2;
   if (useAdditional) {

@@ -150,7 +150,7 @@ TEST(PrimeSource, ExactPrimesInWindowsBelowTheGuarantee) {
 
 // Above MAXGUAR the plain source also delivers composites free of factors up to 109873.
 TEST(PrimeSource, FreeOfBaseFactorsAboveTheGuarantee) {
-  for (u64 centre : {1000000000000ULL, 1000000000000000ULL}) {
+  for (u64 centre : {1000000000000ULL, 1000000000000000ULL, (1ULL << 62) - 100000}) {
     const u64 lo = centre - 60000, hi = centre + 60000;
     const auto got = delivered(int64_t(lo), int64_t(hi), false);
     EXPECT_EQ(got, freeOfFactors(lo, hi, LAST_BASE_PRIME)) << centre;
