@@ -12,4 +12,7 @@ void ResetWorkProcedures() {
   pindex = 0;
 }
 
-void FlushWorkProcedures() { FlushBase2Held(); }
+void FlushWorkProcedures() {
+  if (IsPrimorialProcedure(workprocedure)) FlushPrimorialHeld();
+  else FlushBase2Held();
+}

@@ -21,6 +21,7 @@ void FlushWorkProcedures();
 // The family parts of the flush (the procedure in `workprocedure` tells how a held prime is
 // processed alone).
 void FlushBase2Held();
+void FlushPrimorialHeld();
 
 // Base 2: pairs below 2^32, then six primes per kernel call (drawn from the prime source,
 // never at or beyond the loop's maxp), collected sixes, or twelve at a time.
@@ -40,3 +41,11 @@ bool FindBaseInverses();
 void WorkProcNotBase2(const int64_t& p);
 void WorkProcNotBase2_NoInverses(const int64_t& p);
 void WorkProcNotBase2_AP(const int64_t& p);
+
+// Primorial mode: P mod p (two primes at a time below 2^32), then k0 = P^(−1) mod p, or
+// (1 − P)/2 mod p for the progression.
+void WorkProcPrimorial_Smallp(const int64_t& p);
+void WorkProcPrimorial_Bigp(const int64_t& p);
+void WorkProcPrimorial_AP_Smallp(const int64_t& p);
+void WorkProcPrimorial_AP_Bigp(const int64_t& p);
+bool IsPrimorialProcedure(WorkProcedure w);

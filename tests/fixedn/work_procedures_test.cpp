@@ -13,6 +13,7 @@
 #include "engine/sieve_job.h"
 #include "fixedn/removal_rules.h"
 #include "kernels/kernel_context.h"
+#include "kernels/primorial.h"
 #include "primes/primetable.h"
 #include "primes/soe2.h"
 #include "tests/support/oracle.h"
@@ -214,6 +215,49 @@ TEST_F(WorkProcedures, ProgressionOtherBases) {
     Run(WorkProcNotBase2_AP, 1, 5000);  // primes dividing b are not skipped
     ExpectEveryPrime(1, 5000, [base](uint64_t q) { return ProgressionResidue(base, 17, q); });
   }
+}
+
+TEST_F(WorkProcedures, PrimorialStepsAcrossTheHandOver) {
+  // P = 31#/5 (3-tuple form): primes dividing P strike nothing.
+  mpz_class prim = 1;
+  for (uint64_t q : oddPrimesBetween(2, 31))
+    if (q != 5) prim *= static_cast<unsigned long>(q);
+  prim *= 2;
+  job._mode = 0xC3;
+  FillPackPrimorial(31, 0xC3);
+  auto inverse = [&](uint64_t q) -> int64_t {
+    mpz_class x = prim % static_cast<unsigned long>(q), m = static_cast<unsigned long>(q);
+    if (x == 0) return -1;
+    mpz_invert(x.get_mpz_t(), x.get_mpz_t(), m.get_mpz_t());
+    return x.get_si();
+  };
+  auto progression = [&](uint64_t q) -> int64_t {  // P + 2k − 1 ≡ 0, k in 1..p
+    int64_t x = mpz_class(prim % static_cast<unsigned long>(q)).get_si(), pp = static_cast<int64_t>(q);
+    for (int64_t k = 1; k <= pp; ++k)
+      if ((x + 2 * k - 1) % pp == 0) return k;
+    return -1;
+  };
+  Run(WorkProcPrimorial_Smallp, 1, 3001);
+  ExpectEveryPrime(1, 3001, inverse);
+  const int64_t start = (int64_t{1} << 32) - 1500, end = (int64_t{1} << 32) + 1500;
+  removed.clear();
+  Run(WorkProcPrimorial_Smallp, start, end);
+  EXPECT_EQ(workprocedure, WorkProcPrimorial_Bigp);
+  ExpectEveryPrime(start, end, inverse);
+  removed.clear();
+  Run(WorkProcPrimorial_AP_Smallp, 1, 3001);
+  ExpectEveryPrime(1, 3001, progression);
+  removed.clear();
+  Run(WorkProcPrimorial_AP_Smallp, start, end);
+  EXPECT_EQ(workprocedure, WorkProcPrimorial_AP_Bigp);
+  auto bigProgression = [&](uint64_t q) -> int64_t {
+    mpz_class x = prim % static_cast<unsigned long>(q), m = static_cast<unsigned long>(q), two = 2, k;
+    mpz_invert(two.get_mpz_t(), two.get_mpz_t(), m.get_mpz_t());
+    k = ((1 - x) * two) % m;
+    if (k <= 0) k += m;
+    return k.get_si();
+  };
+  ExpectEveryPrime(start, end, bigProgression);
 }
 
 }  // namespace
