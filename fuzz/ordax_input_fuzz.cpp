@@ -2,6 +2,7 @@
 // and of every line, and the members and text of the first lines small enough to build quickly.
 #include <cstddef>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SieveInput input;
   std::string error;
-  if (!ParseSieveInput(std::string(reinterpret_cast<const char*>(data), size), input, error)) return 0;
+  std::istringstream text(std::string(reinterpret_cast<const char*>(data), size));
+  if (!ParseSieveInput(text, input, error)) return 0;
   FormSpec spec;
   if (!MakeFormSpec(input, spec, error)) return 0;
   MemberBuilder builder(spec);

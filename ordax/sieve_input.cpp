@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <string_view>
 
 namespace {
@@ -79,25 +78,22 @@ bool ParseFactorHeader(std::string_view s, SieveInput& in) {
   return true;
 }
 
-uint64_t Fnv1a(const std::string& text) {
-  uint64_t h = 0xcbf29ce484222325ull;
-  for (unsigned char c : text) h = (h ^ c) * 0x100000001b3ull;
-  return h;
+void Fnv1a(uint64_t& h, std::string_view bytes) {
+  for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;
+  h = (h ^ '\n') * 0x100000001b3ull;
 }
 
 }  // namespace
 
-bool ParseSieveInput(const std::string& text, SieveInput& out, std::string& error) {
+bool ParseSieveInput(std::istream& text, SieveInput& out, std::string& error) {
   out = SieveInput{};
-  out.fingerprint = Fnv1a(text);
+  out.fingerprint = 0xcbf29ce484222325ull;
   bool haveHeader = false;
   size_t lineNumber = 0;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + pos, end - pos);
-    pos = end + 1;
+  std::string buffer;
+  while (std::getline(text, buffer)) {
+    std::string_view line(buffer);
+    Fnv1a(out.fingerprint, line);
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
@@ -121,6 +117,10 @@ bool ParseSieveInput(const std::string& text, SieveInput& out, std::string& erro
     }
     haveHeader = true;
   }
+  if (text.bad()) {
+    error = "the file could not be read to its end";
+    return false;
+  }
   if (!haveHeader) {
     error = "the file has no header line";
     return false;
@@ -139,11 +139,5 @@ bool ReadSieveInput(const std::string& path, SieveInput& out, std::string& error
     error = "Cannot open the input file " + path;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    error = "Cannot read the input file " + path;
-    return false;
-  }
-  return ParseSieveInput(text.str(), out, error);
+  return ParseSieveInput(in, out, error);
 }

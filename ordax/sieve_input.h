@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,10 @@ struct SieveInput {
   std::vector<uint64_t> factors;  // factor form: the factors of k, in the order written
   std::vector<SieveLine> lines;
   size_t ignoredLines = 0;  // non-blank lines after the header that are not value lines
-  uint64_t fingerprint = 0;  // hash of the file's bytes: tells a resumed file from a new one
+  uint64_t fingerprint = 0;  // hash of the file's lines: tells a resumed file from a new one
 };
 
 // Reads path into out. On failure returns false with a one-line reason in error.
 bool ReadSieveInput(const std::string& path, SieveInput& out, std::string& error);
-// The same from text already in memory (the reader proper; also used by the fuzz target).
-bool ParseSieveInput(const std::string& text, SieveInput& out, std::string& error);
+// The reader proper, line by line from a stream, so a large file is never held whole.
+bool ParseSieveInput(std::istream& text, SieveInput& out, std::string& error);

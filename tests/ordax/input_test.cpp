@@ -2,6 +2,8 @@
 // readable text of reported lines.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "ordax/describe.h"
 #include "ordax/forms.h"
 #include "ordax/sieve_input.h"
@@ -12,14 +14,16 @@ namespace {
 SieveInput Parse(const std::string& text) {
   SieveInput in;
   std::string error;
-  EXPECT_TRUE(ParseSieveInput(text, in, error)) << error;
+  std::istringstream stream(text);
+  EXPECT_TRUE(ParseSieveInput(stream, in, error)) << error;
   return in;
 }
 
 std::string ParseError(const std::string& text) {
   SieveInput in;
   std::string error;
-  EXPECT_FALSE(ParseSieveInput(text, in, error));
+  std::istringstream stream(text);
+  EXPECT_FALSE(ParseSieveInput(stream, in, error));
   return error;
 }
 
