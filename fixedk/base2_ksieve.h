@@ -1,0 +1,26 @@
+// The base-2 fixed-k sieve: k·2^n ± 1 over a range of n, one baby-step giant-step
+// discrete-logarithm search per prime instead of a pass over the whole range.
+#pragma once
+#include <cstdint>
+
+// Runs the whole sieve of the current job from `firstp` to `maxp` (capped at 2^48 − 1), a
+// stop, or the prime 701 when starting below it (then `firstp` becomes 702 and the caller
+// calls again, so the spacing is taken from the survivors of the small primes). Makes its
+// own saves (timed ones only when fTimedSaves) and its own final file.
+void Base2KSieve(bool fTimedSaves);
+
+// Benchmark-only switch: false turns the quadratic-residue skip off.
+extern bool fBase2KSieveResidueSkip;
+
+// The candidates' common spacing d as the search uses it: the gcd of the survivors' offsets
+// (0 when no survivor lies above offset 0), reduced to at most 48 (a result above 48 could
+// not be reduced).
+int CommonSpacing();
+int ReduceSpacing(int d);
+
+// The quadratic-residue test value R and whether 2R is tested too (0: no test).
+struct ResidueTest {
+  int32_t R = 0;
+  bool withDouble = false;
+};
+ResidueTest ChooseResidueTest(int64_t k, bool plus);

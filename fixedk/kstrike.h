@@ -1,0 +1,49 @@
+// Striking n values from the bitmap for one prime, shared by every fixed-k sieve: the
+// candidate-equal-to-p exception, the removed-values log, and what follows a prime's
+// removals (verification, report, count criterion, all-removed ending).
+#pragma once
+#include <cstdint>
+
+#include "engine/sieve_job.h"
+#include "fixedk/kform.h"
+#include "fixedn/bitmap.h"
+#include "fixedn/clear.h"
+
+// The fixed-k sieves log removals made by primes above this (the clearing routines of the
+// fixed-n sieves use 2^32).
+constexpr int64_t kLogRemovalsAbove = 1000000;
+
+// What one prime struck.
+struct PrimeStrikes {
+  int64_t lastN = -1;        // the last n struck; -1 when none
+  int64_t smallestN = -1;    // the smallest n struck
+  bool any() const { return lastN >= 0; }
+  void Add(int64_t n) {
+    lastN = n;
+    if (smallestN < 0 || n < smallestN) smallestN = n;
+  }
+};
+
+// Strikes the candidate at bit offset (n = MinNum + offset) for p, unless it is already
+// gone or its number is p itself.
+inline void StrikeOffset(const KForm& form, uint32_t offset, int64_t p, PrimeStrikes& s) {
+  if (!GetBit(offset)) return;
+  const int64_t n = job.MinNum + offset;
+  if (CandidateIsP(form, n, p)) return;
+  ClearBit(offset);
+  --job._nvalsleft;
+  s.Add(n);
+  if (job.LogDeleted && p > kLogRemovalsAbove) LogDeletedValue(p, 'n', n);
+}
+
+// Strikes every offset first, first + step, ... below `range` one at a time.
+void StrikeClass(const KForm& form, uint32_t first, uint32_t step, int64_t p, PrimeStrikes& s);
+
+// After a prime's removals: Verify the last n struck (fVerify), report it when report is
+// true, apply the count criterion, and end the run or the sub-range when no value is left
+// (raising SieveStop while sieving).
+void FinishPrime(int64_t p, const PrimeStrikes& s, bool report);
+
+// Whether the rate history's newest sample is from an earlier second than now (reports are
+// made at most once per second).
+bool ReportDue(long now);

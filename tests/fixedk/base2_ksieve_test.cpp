@@ -1,0 +1,147 @@
+// The base-2 fixed-k sieve run in-process from the start of a range (both calls around
+// 701/702) and continued, checked against the GMP oracle; its spacing, reduction and
+// quadratic-residue choices.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/print.h"
+#include "engine/sieve_job.h"
+#include "fixedk/base2_ksieve.h"
+#include "fixedn/bitmap.h"
+#include "fixedn/sieve_slots.h"
+#include "tests/fixedk/ksieve_fixture.h"
+
+namespace {
+
+FixedKCase Case(uint32_t mode, int32_t k, int64_t nmin, int64_t nmax) {
+  FixedKCase c;
+  c.mode = mode;
+  c.k = k;
+  c.nmin = nmin;
+  c.nmax = nmax;
+  return c;
+}
+
+// The two calls the sieve loop makes for a new file; returns the console output.
+std::string RunFromStart(int64_t maxp) {
+  std::string console;
+  setPrintCapture(&console);
+  job.firstp = 1;
+  job.maxp = maxp;
+  Base2KSieve(false);
+  EXPECT_EQ(job.firstp, 702);
+  Base2KSieve(false);
+  setPrintCapture(nullptr);
+  return console;
+}
+
+std::string Check(const FixedKCase& c, int64_t maxp) {
+  SetUpFixedKJob(c);
+  try {
+    RunFromStart(maxp);
+    EXPECT_GE(job.firstp, maxp);
+  } catch (const SieveStop&) {
+    setPrintCapture(nullptr);
+    if (job._nvalsleft != 0) return "stopped with values left";
+  }
+  std::string report = CompareWithOracle(c, oddPrimesBetween(3, static_cast<uint64_t>(maxp - 1)));
+  if (VerifyFailures() != 0) report += "a verification failed\n";
+  return report;
+}
+
+TEST(Base2KSieve, MatchesTheOracleForEachResidueCase) {
+  EXPECT_EQ(Check(Case(0x0101, 3, 1, 8000), 100000), "");      // k mod 3 = 0, +1: tests −3 and −6
+  EXPECT_EQ(Check(Case(0x0102, 3, 1, 8000), 100000), "");      // k mod 3 = 0, −1
+  EXPECT_EQ(Check(Case(0x0101, 5, 1000, 8000), 100000), "");   // k mod 3 = 2, +1: only −10
+  EXPECT_EQ(Check(Case(0x0102, 7, 1000, 8000), 100000), "");   // k mod 3 = 1, −1
+  EXPECT_EQ(Check(Case(0x0101, 1073741827, 1, 8000), 100000), "");  // k ≥ 2^30: no skip
+  EXPECT_EQ(Check(Case(0x0102, 1, 2, 5000), 100000), "");       // 2^n − 1: 3 = 2^2 − 1 survives 3
+}
+
+TEST(Base2KSieve, ResidueSkipChangesNothingButTime) {
+  const FixedKCase c = Case(0x0101, 5, 1000, 20000);
+  SetUpFixedKJob(c);
+  RunFromStart(100000);
+  const std::vector<int64_t> with = SurvivingN();
+  fBase2KSieveResidueSkip = false;
+  SetUpFixedKJob(c);
+  RunFromStart(100000);
+  fBase2KSieveResidueSkip = true;
+  EXPECT_EQ(SurvivingN(), with);
+}
+
+TEST(Base2KSieve, ContinuingEqualsOneRun) {
+  const FixedKCase c = Case(0x0102, 3, 1, 30000);
+  SetUpFixedKJob(c);
+  RunFromStart(300000);
+  const std::vector<int64_t> oneRun = SurvivingN();
+  SetUpFixedKJob(c);
+  RunFromStart(40000);
+  job.maxp = 300000;
+  job.firstp -= 1;  // as a file header records it
+  Base2KSieve(false);
+  EXPECT_EQ(SurvivingN(), oneRun);
+}
+
+TEST(Base2KSieve, FinalMessageAndEndPrime) {
+  SetUpFixedKJob(Case(0x0101, 3, 1000, 3000));
+  const std::string console = RunFromStart(1000);
+  EXPECT_EQ(job.firstp, 1009);
+  EXPECT_NE(console.find("Output file '' generated, contains"), std::string::npos);
+}
+
+TEST(Base2KSieve, Spacing) {
+  SetUpFixedKJob(Case(0x0101, 3, 10, 400));
+  for (uint32_t i = 0; i < range; ++i) ClearBit(i);
+  EXPECT_EQ(CommonSpacing(), 1);  // nothing left: d = 1
+  for (uint32_t i : {0u, 96u, 192u}) SetBit(i);
+  EXPECT_EQ(CommonSpacing(), 96);
+  EXPECT_EQ(ReduceSpacing(96), 48);
+  ClearBit(0);
+  SetBit(4);
+  EXPECT_EQ(CommonSpacing(), 4);  // differences are taken from offset 0
+  for (uint32_t i = 0; i < range; ++i) (i % 2 == 0) ? SetBit(i) : ClearBit(i);
+  EXPECT_EQ(CommonSpacing(), 2);
+  EXPECT_EQ(ReduceSpacing(2 * 3 * 5 * 7 * 11), 11);
+  EXPECT_EQ(ReduceSpacing(2 * 2 * 17), 34);
+  EXPECT_EQ(ReduceSpacing(53), 53);  // cannot be reduced
+  EXPECT_EQ(ReduceSpacing(0), 0);
+}
+
+TEST(Base2KSieve, SpacingThatCannotBeReducedStillSieves) {
+  SetUpFixedKJob(Case(0x0101, 3, 10, 400));
+  for (uint32_t i = 0; i < range; ++i) ClearBit(i);
+  const uint32_t offsets[] = {53, 106, 159, 212, 265, 318, 371};
+  for (uint32_t i : offsets) SetBit(i);
+  job._nvalsleft = 7;
+  std::string console;
+  setPrintCapture(&console);
+  job.firstp = 702;
+  job.maxp = 200000;
+  Base2KSieve(false);
+  setPrintCapture(nullptr);
+  EXPECT_NE(console.find("Cannot reduce gcd value of 53"), std::string::npos);
+  const std::vector<uint64_t> primes = oddPrimesBetween(703, 200000);
+  for (uint32_t i : offsets)
+    EXPECT_EQ(GetBit(i) != 0, !OracleStrikes(10 + i, primes)) << "n=" << 10 + i;
+}
+
+TEST(Base2KSieve, ResidueTestChoice) {
+  EXPECT_EQ(ChooseResidueTest(3, true).R, -3);
+  EXPECT_TRUE(ChooseResidueTest(3, true).withDouble);
+  EXPECT_EQ(ChooseResidueTest(3, false).R, 3);
+  EXPECT_EQ(ChooseResidueTest(5, true).R, -10);
+  EXPECT_FALSE(ChooseResidueTest(5, true).withDouble);
+  EXPECT_EQ(ChooseResidueTest(5, false).R, 5);
+  EXPECT_EQ(ChooseResidueTest(7, true).R, -7);
+  EXPECT_EQ(ChooseResidueTest(7, false).R, 14);
+  EXPECT_EQ(ChooseResidueTest(int64_t{1} << 30, true).R, 0);
+}
+
+TEST(Base2KSieve, SingleValueRange) {
+  EXPECT_EQ(Check(Case(0x0101, 3, 5000, 5000), 20000), "");
+}
+
+}  // namespace
