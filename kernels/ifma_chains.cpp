@@ -12,14 +12,18 @@ namespace {
 
 constexpr uint64_t MASK52 = (uint64_t(1) << 52) - 1;
 
-// Values stay in [0, p): lo and hi of x² (x < p < 2^52), m = lo·p^(−1) mod 2^52, and
-// hi − high52(m·p) is exact (the low 52 bits cancel) and lies in (−p, p).
+// lo and hi of x², m = lo·p^(−1) mod 2^52, and hi − high52(m·p) is exact (the low 52 bits
+// cancel). Strict: x < p < 2^52, the difference lies in (−p, p) and one masked add fixes it.
+// Lazy: for p < 2^50 values may lie in [0, 2p); then hi < p and hi + p − high52(m·p) lies in
+// (0, 2p) with no compare on the chain.
+template <bool Lazy>
 IFMA_TARGET inline __m512i montSquare(__m512i x, __m512i p, __m512i pinv) {
   const __m512i zero = _mm512_setzero_si512();
   __m512i lo = _mm512_madd52lo_epu64(zero, x, x);
   __m512i hi = _mm512_madd52hi_epu64(zero, x, x);
   __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
   __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
+  if (Lazy) return _mm512_sub_epi64(_mm512_add_epi64(hi, p), mh);
   __m512i r = _mm512_sub_epi64(hi, mh);
   return _mm512_mask_add_epi64(r, _mm512_cmplt_epu64_mask(hi, mh), r, p);
 }
@@ -29,7 +33,7 @@ IFMA_TARGET inline __m512i halve(__m512i x, __m512i p) {
   return _mm512_maskz_srli_epi64(0xff, _mm512_mask_add_epi64(x, odd, x, p), 1);  // maskz: GCC 12 warns on srli
 }
 
-// x·2^(−52) mod p: the reduction of a value with no high half.
+// x·2^(−52) mod p in [0, p) for any x < 2^52: the reduction of a value with no high half.
 IFMA_TARGET inline __m512i fromMont(__m512i x, __m512i p, __m512i pinv) {
   const __m512i zero = _mm512_setzero_si512();
   __m512i m = _mm512_madd52lo_epu64(zero, x, pinv);
@@ -50,7 +54,7 @@ IFMA_TARGET inline __m512i inverseMod2_52(__m512i p) {
   return y;
 }
 
-template <int V>
+template <int V, bool Lazy>
 IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n) {
   __m512i p[V], pinv[V], x[V];
   __mmask8 lanes[V];
@@ -75,7 +79,7 @@ IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n
     }
   }
   for (; mask; mask >>= 1) {
-    for (int v = 0; v < V; ++v) x[v] = montSquare(x[v], p[v], pinv[v]);
+    for (int v = 0; v < V; ++v) x[v] = montSquare<Lazy>(x[v], p[v], pinv[v]);
     if (n & mask)
       for (int v = 0; v < V; ++v) x[v] = halve(x[v], p[v]);
   }
@@ -86,8 +90,11 @@ IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n
 
 void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n) {
   assert(count >= 1 && count <= 16 && n >= 32);
+  uint64_t largest = 0;
+  for (int i = 0; i < count; ++i) largest = largest > (uint64_t)p[i] ? largest : (uint64_t)p[i];
+  bool lazy = largest < (uint64_t(1) << 50);
   if (count <= 8)
-    chains<1>(p, k, count, n);
+    lazy ? chains<1, true>(p, k, count, n) : chains<1, false>(p, k, count, n);
   else
-    chains<2>(p, k, count, n);
+    lazy ? chains<2, true>(p, k, count, n) : chains<2, false>(p, k, count, n);
 }

@@ -2,6 +2,7 @@
 // every regime of p, their edge cases, and the batches slot by slot on both CPU paths.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -145,6 +146,7 @@ TEST(BatchFinders, AgreeSlotBySlotWithSinglePrimeResults) {
   regimes.push_back({"near 2^62", (uint64_t(1) << 62) - 100000, (uint64_t(1) << 62) + 100000});
   regimes.push_back({"below 2^63", (uint64_t(1) << 63) - 100000, (uint64_t(1) << 63) - 1});
   const std::vector<uint32_t> ns = batchExponents(rng);
+  if (!cpuHasIfma()) std::printf("No AVX-512 IFMA on this CPU: only the portable chains are checked.\n");
   for (const auto& regime : regimes) {
     for (uint32_t n : ns) {
       kernel._nvalue = (int32_t)n;
