@@ -1,0 +1,517 @@
+// Writer and reader of the sieve file, its backup and the store choice on reading.
+#include "engine/sieve_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "engine/print.h"
+#include "engine/report.h"
+#include "engine/sieve_job.h"
+#include "fixedn/array_store.h"
+#include "fixedn/bitmap.h"
+#include "fixedn/candidate_set.h"
+#include "fixedn/hash_store.h"
+
+namespace {
+
+// ---- writing ----
+
+// Formats lines into a large buffer; remembers the first write error.
+class LineWriter {
+ public:
+  explicit LineWriter(FILE* f) : f_(f) {}
+  ~LineWriter() { flush(); }
+  void text(const char* s, size_t n) {
+    if (used_ + n > sizeof buf_) flush();
+    if (n > sizeof buf_) {
+      ok_ &= std::fwrite(s, 1, n, f_) == n;
+      return;
+    }
+    std::memcpy(buf_ + used_, s, n);
+    used_ += n;
+  }
+  void text(const std::string& s) { text(s.data(), s.size()); }
+  void line(int64_t a, int64_t b) {
+    if (used_ + 48 > sizeof buf_) flush();
+    char* at = std::to_chars(buf_ + used_, buf_ + sizeof buf_, a).ptr;
+    *at++ = ' ';
+    at = std::to_chars(at, buf_ + sizeof buf_, b).ptr;
+    *at++ = '\n';
+    used_ = static_cast<size_t>(at - buf_);
+  }
+  bool flush() {
+    if (used_) ok_ &= std::fwrite(buf_, 1, used_, f_) == used_;
+    used_ = 0;
+    return ok_;
+  }
+
+ private:
+  FILE* f_;
+  char buf_[1 << 16];
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+std::string headerLine(int64_t p) {
+  std::string fields;
+  char text[128];
+  std::snprintf(text, sizeof text, "%" PRId64 ":%c:%d:%d:%d\n", p - 1, job.modechar, job.len3plus,
+                static_cast<int>(job._base), static_cast<int>(job._mode));
+  if (!job.fMyPrimorial) return text;
+  std::string line = "ABC ";
+  for (uint32_t i = 0; i < job.nMyPrimorial; ++i) line += std::to_string(job.MyPrimorial[i]) + "*";
+  line += "2^$b";
+  line += (job._mode & MODE_PLUS) ? '+' : '-';
+  line += "1 //Morvane:";
+  return line + text;
+}
+
+// Writes the value lines of the store in use and tidies it (array compaction, counts and
+// bounds). Writing twice gives the same lines, so a failed save can simply be redone.
+void writeValues(LineWriter& out) {
+  const bool fixedK = job._mode & MODE_N_VARIES;
+  const int64_t nWritten = WritesNPlusOne(job._mode, job._base) ? int64_t{job._nvalue} + 1 : job._nvalue;
+  auto emit = [&](int64_t v) {
+    if (fixedK) out.line(job._nvalue, v);
+    else out.line(v, nWritten);
+  };
+  uint32_t kept = 0;
+  int64_t first = 0, last = 0;
+  if (job.fUseBitMap) {
+    // Only the candidate parity is visited: a stray bit of the other parity is dropped.
+    uint64_t start = (job.fIncIsTwo && (job.MinNum & 1) == (job._base & 1)) ? 1 : 0;
+    uint64_t end = static_cast<uint64_t>(job.MaxNum - job.MinNum);  // last offset
+    uint32_t parityMask = !job.fIncIsTwo ? 0xFFFFFFFFu : (start ? 0xAAAAAAAAu : 0x55555555u);
+    for (uint64_t w = start >> 5; w <= end >> 5; ++w) {
+      uint32_t bits = _bitmap[w] & parityMask;
+      if (w == start >> 5) bits &= ~0u << (start & 31);
+      if (w == end >> 5 && (end & 31) != 31) bits &= (1u << ((end & 31) + 1)) - 1;
+      while (bits) {
+        emit(job.MinNum + static_cast<int64_t>(w * 32 + __builtin_ctz(bits)));
+        ++kept;
+        bits &= bits - 1;
+      }
+    }
+    job._nvalsleft = job.nvals = kept;
+    return;
+  }
+  if (job.fUseHash) {
+    for (int32_t i = FirstNumericValue; i != -1; i = Hash[i].next) {
+      if (Hash[i].deleted()) continue;
+      int64_t v = Hash[i].value();
+      if (kept++ == 0) first = v;
+      last = v;
+      emit(v);
+    }
+  } else {
+    for (uint32_t i = 0; i < job.nvals; ++i) {
+      if (IsMarked(vals[i])) continue;
+      int64_t v = vals[i];
+      vals[kept] = v;
+      if (kept++ == 0) first = v;
+      last = v;
+      emit(v);
+    }
+  }
+  job._nvalsleft = job.nvals = kept;
+  if (kept) {
+    job.MinNum = first;
+    job.MaxNum = last;
+  }
+}
+
+bool writeAll(FILE* f, int64_t p, bool append) {
+  LineWriter out(f);
+  if (!append) out.text(headerLine(p));
+  writeValues(out);
+  return out.flush() && std::fflush(f) == 0;
+}
+
+std::string directoryOf(const std::string& name) {
+  size_t slash = name.rfind('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : name.substr(0, slash));
+}
+
+void syncDirectory(const std::string& name) {
+  int fd = open(directoryOf(name).c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+bool renameReplacing(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EEXIST && errno != ENOTEMPTY) return false;
+  std::remove(to.c_str());
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// A full save: the new file is written and synced under a temporary name in the same
+// folder, and only then renamed over `name`, so a crash at any instant leaves a complete
+// file under `name` or (between the two renames) under its backup name. Returns whether
+// the previous file became the backup.
+bool saveReplacing(int64_t p, const std::string& name) {
+  const std::string temp = name + ".saving." + std::to_string(getpid());
+  for (;;) {
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "w");
+    if (!f) {
+      if (fd >= 0) close(fd);
+      sleep(10);  // saves never give up
+      continue;
+    }
+    bool ok = writeAll(f, p, false) && fsync(fileno(f)) == 0;
+    ok &= std::fclose(f) == 0;
+    if (ok) break;
+    std::remove(temp.c_str());  // never let a partial file replace a complete one
+    sleep(10);
+  }
+  bool backedUp = job.TwoSaveFiles && renameReplacing(name, name + "~");
+  while (std::rename(temp.c_str(), name.c_str()) != 0) sleep(10);
+  syncDirectory(name);
+  return backedUp;
+}
+
+void saveAppending(int64_t p, const std::string& name) {
+  for (;;) {
+    FILE* f = std::fopen(name.c_str(), "a");
+    if (!f) {
+      sleep(10);
+      continue;
+    }
+    bool ok = writeAll(f, p, true);
+    ok &= std::fclose(f) == 0;
+    if (ok) return;
+    sleep(10);
+  }
+}
+
+}  // namespace
+
+void outputandtidyvals(int64_t p, const std::string& name, bool append) {
+  long start = static_cast<long>(time(nullptr));
+  fprint("%s Saving results to %s...", TimeOfDay(start).c_str(), name.c_str());
+  bool backedUp = false;
+  if (append) saveAppending(p, name);
+  else backedUp = saveReplacing(p, name);
+  long end = static_cast<long>(time(nullptr));
+  fprint("%s ...done.", TimeOfDay(end).c_str());
+  if (backedUp)
+    fprint("(The previous contents of %s have been placed in the file %s~)", name.c_str(), name.c_str());
+  // Saving is not sieving: keep it out of the removal rate.
+  for (long& t : LastTime)
+    if (t != 0) t += end - start;
+}
+
+// ---- reading ----
+
+namespace {
+
+// Longest line kept whole; a factor-form header of 1000 factors fits easily.
+constexpr size_t MAX_LINE = 1 << 16;
+constexpr int MAX_CHAIN = 10000;
+
+const char* const NOT_VALID = "The file does not appear to be valid (the first line is wrong!)";
+
+// Reads a line of any length without its line end (LF or CRLF); a line longer than
+// MAX_LINE is cut and marked, so it can never be taken for a valid line.
+bool readLine(FILE* f, std::string& line, bool& overlong) {
+  line.clear();
+  overlong = false;
+  int c;
+  bool any = false;
+  while ((c = getc_unlocked(f)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < MAX_LINE) line.push_back(static_cast<char>(c));
+    else overlong = true;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+enum class Parse { No, Yes, OutOfRange };
+
+// A decimal number as scanf reads one: blanks, an optional sign, at least one digit.
+Parse parseNumber(const char*& at, const char* end, int64_t& out) {
+  while (at < end && isSpace(*at)) ++at;
+  const char* s = at;
+  bool negative = false;
+  if (s < end && (*s == '+' || *s == '-')) negative = *s++ == '-';
+  if (s == end || *s < '0' || *s > '9') return Parse::No;
+  unsigned __int128 v = 0;
+  bool big = false;
+  for (; s < end && *s >= '0' && *s <= '9'; ++s) {
+    if (!big) v = v * 10 + static_cast<unsigned>(*s - '0');
+    if (v > (unsigned __int128)INT64_MAX + 1) big = true;
+  }
+  at = s;
+  if (big || (!negative && v > INT64_MAX)) return Parse::OutOfRange;
+  out = negative ? static_cast<int64_t>(-v) : static_cast<int64_t>(v);
+  return Parse::Yes;
+}
+
+bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// A value line: two numbers ("%qi %d"); the second must fit 32 bits.
+Parse parseValueLine(const std::string& line, int64_t& a, int64_t& b) {
+  const char* at = line.data();
+  const char* end = at + line.size();
+  Parse first = parseNumber(at, end, a);
+  if (first != Parse::Yes) return first;
+  Parse second = parseNumber(at, end, b);
+  if (second == Parse::Yes && !fitsInt32(b)) return Parse::OutOfRange;
+  return second;
+}
+
+// The candidate value of a value line, and the job's fixed quantity from it.
+bool valueOf(int64_t a, int64_t b, int64_t& value) {
+  if (job._mode & MODE_N_VARIES) {
+    if (!fitsInt32(a)) return false;
+    job._nvalue = static_cast<int32_t>(a);
+    value = b;
+  } else {
+    job._nvalue = static_cast<int32_t>(b);
+    value = a;
+  }
+  return true;
+}
+
+// The five header fields "%[^:]:%c:%d:%d:%d" (first field: a non-negative decimal number).
+bool parseHeaderFields(const char* at, const char* end) {
+  const char* colon = static_cast<const char*>(std::memchr(at, ':', static_cast<size_t>(end - at)));
+  if (!colon || colon == at || colon - at > 1023) return false;
+  int64_t depth;
+  const char* s = at;
+  if (parseNumber(s, colon, depth) != Parse::Yes || depth < 0) return false;
+  while (s < colon && isSpace(*s)) ++s;
+  if (s != colon) return false;
+  s = colon + 1;
+  if (end - s < 2 || s[1] != ':') return false;
+  s += 2;  // the mode letter is recomputed from _mode
+  int64_t field[3];
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (s == end || *s != ':') return false;
+      ++s;
+    }
+    if (parseNumber(s, end, field[i]) != Parse::Yes || !fitsInt32(field[i])) return false;
+  }
+  // Anything else would send the loop to procedures that do not exist.
+  if (field[0] < 1 || field[0] > MAX_CHAIN || field[1] < 2 || TypeFromMode(static_cast<uint32_t>(field[2])) < 0)
+    return false;
+  job.firstp = depth;
+  job.len3plus = static_cast<int>(field[0]);
+  job._base = static_cast<uint32_t>(field[1]);
+  job._mode = static_cast<uint32_t>(field[2]);
+  return true;
+}
+
+// The factors "f*f*...*b^$b" from the fifth character on; the base before "^$b" is dropped.
+bool parseFactors(const std::string& line, size_t cut) {
+  job.nMyPrimorial = 0;
+  size_t i = 4;
+  int64_t pending = 0;
+  bool havePending = false;
+  while (i < cut) {
+    const char* at = line.data() + i;
+    int64_t f;
+    const char* s = at;
+    if (*s < '0' || *s > '9') break;
+    if (parseNumber(s, line.data() + cut, f) != Parse::Yes || f < 1) return false;
+    if (havePending) {
+      if (job.nMyPrimorial == MAX_MY_PRIMORIAL) return false;
+      job.MyPrimorial[job.nMyPrimorial++] = pending;
+    }
+    pending = f;
+    havePending = true;
+    i = static_cast<size_t>(s - line.data());
+    if (i >= cut || line[i] != '*') break;
+    ++i;
+  }
+  return true;
+}
+
+bool parseHeader(const std::string& line) {
+  const char* at = line.data();
+  if (parseHeaderFields(at, at + line.size())) {
+    job.fMyPrimorial = false;
+    return true;
+  }
+  size_t tag = line.find("//Morvane:");
+  if (tag == std::string::npos) return false;
+  size_t fields = tag + std::strlen("//Morvane:");
+  if (!parseHeaderFields(at + fields, at + line.size())) return false;
+  job.fMyPrimorial = true;
+  return parseFactors(line, tag);
+}
+
+// What the first pass found.
+struct Scan {
+  uint32_t count = 0;
+  bool header = false;
+};
+
+// First pass: header, count, range and order of the values.
+bool firstPass(FILE* f, Scan& scan) {
+  std::string line;
+  bool overlong;
+  int64_t previous = 0;
+  while (readLine(f, line, overlong)) {
+    int64_t a, b;
+    Parse p = overlong ? Parse::No : parseValueLine(line, a, b);
+    if (scan.count > 0 && p == Parse::No) continue;  // other lines after the values are ignored
+    if (p == Parse::OutOfRange || (p == Parse::Yes && !scan.header)) {
+      print(NOT_VALID);
+      return false;
+    }
+    if (p == Parse::Yes) {
+      int64_t v;
+      if (!valueOf(a, b, v)) {
+        print(NOT_VALID);
+        return false;
+      }
+      if (v <= previous) {
+        fprint("The numbers in the file are not strictly increasing : I saw %" PRId64 " followed by %" PRId64 "!",
+               previous, v);
+        return false;
+      }
+      if (scan.count == UINT32_MAX) {
+        print(NOT_VALID);
+        return false;
+      }
+      if (scan.count++ == 0) job.MinNum = v;
+      job.MaxNum = v;
+      previous = v;
+      continue;
+    }
+    if (line.find(':') == std::string::npos) {
+      job.firstp = 0;
+      continue;
+    }
+    if (overlong || !parseHeader(line)) {
+      print(NOT_VALID);
+      return false;
+    }
+    scan.header = true;
+    job.k_n = (job._mode & MODE_N_VARIES) ? 'n' : 'k';
+    fprint("Opened the input file - counting the number of %c's and finding the range of %c...", job.k_n, job.k_n);
+  }
+  return true;
+}
+
+void failedAllocation() {
+  print("...failed - you will have to split the file up.");
+  print("(If I just created the file it will be called QUILLSOR.TMP)");
+}
+
+// Builds the store for `count` values in MinNum..MaxNum; false after a message.
+bool chooseStore(uint32_t count) {
+  FreeCandidateSet();
+  const int64_t D = job.MaxNum - job.MinNum;
+  job.fUseHash = false;
+  // `range` is 32 bits: a wider set cannot be a bitmap whatever the threshold says.
+  if (D <= job.BitMapThreshold && D < int64_t{UINT32_MAX} - 64) {
+    job.fUseBitMap = true;
+    range = static_cast<uint32_t>(D + 1);
+    if (range < 8388608)
+      fprint("The file contains %u %c's - using bitmap : allocating %.1fKb of RAM...", count, job.k_n,
+             (range + 32.0) / 8192);
+    else
+      fprint("The file contains %u %c's - using bitmap : allocating %.1fMb of RAM...", count, job.k_n,
+             (range + 32.0) / 8388608);
+    if (!AllocateBitmap(range)) {
+      failedAllocation();
+      return false;
+    }
+    print("...succeeded");
+    return true;
+  }
+  job.fUseBitMap = false;
+  double A = static_cast<double>(count) * static_cast<double>(job.firstp);
+  double B = std::log(static_cast<double>(count)) * static_cast<double>(D);
+  double ratio = job.fIncIsTwo ? B / (2 * A) : B / A;
+  if (ratio < 3 && count <= INT32_MAX && CanCreateHash(static_cast<int>(count), job.BitMapThreshold / 8)) {
+    if (CreateHash(static_cast<int>(count))) {
+      job.fUseHash = true;
+      print("...succeeded");
+      return true;
+    }
+    print("...failed: trying to use array...");
+  }
+  if (count > 131072)
+    fprint("The file contains %u %c's - using array: allocating %.1fMb of RAM...", count, job.k_n,
+           count * 8.0 / 1048576);
+  else
+    fprint("The file contains %u %c's - using array: allocating %.1fKb of RAM...", count, job.k_n, count * 8.0 / 1024);
+  if (!AllocateArray(count)) {
+    failedAllocation();
+    return false;
+  }
+  print("...succeeded");
+  return true;
+}
+
+// Second pass: the same value lines into the store. Guards keep a file that changed since
+// the first pass from writing outside the store.
+uint32_t secondPass(FILE* f, uint32_t count) {
+  std::string line;
+  bool overlong;
+  uint32_t stored = 0;
+  int64_t previous = job.MinNum - 1;
+  const bool fixedK = job._mode & MODE_N_VARIES;
+  while (stored < count && readLine(f, line, overlong)) {
+    int64_t a, b;
+    if (overlong || parseValueLine(line, a, b) != Parse::Yes) continue;
+    int64_t v = fixedK ? b : a;
+    if (v <= previous || v > job.MaxNum) continue;
+    previous = v;
+    if (job.fUseBitMap) SetBit(static_cast<uint32_t>(v - job.MinNum));
+    else if (job.fUseHash) AddToHash(v);
+    else vals[stored] = v;
+    ++stored;
+  }
+  return stored;
+}
+
+}  // namespace
+
+bool readinfile(const std::string& name) {
+  job._base = 0;
+  job._mode = 1;
+  FILE* f = std::fopen(name.c_str(), "r");
+  if (!f) f = std::fopen((name + "~").c_str(), "r");
+  if (!f) {
+    print("#mCannot open the input file");
+    return false;
+  }
+  job.firstp = 1;
+  job.MinNum = 0;
+  job.fMyPrimorial = false;
+  Scan scan;
+  bool ok = firstPass(f, scan);
+  if (ok && scan.count == 0) {
+    fprint("#oThe file is empty - there are no %c's to sieve", job.k_n);
+    ok = false;
+  }
+  if (ok) {
+    SetDerivedFields();  // the store choice depends on the parity rule of the type just read
+    ok = chooseStore(scan.count);
+  }
+  if (ok) {
+    std::rewind(f);
+    job._nvalsleft = job.nvals = secondPass(f, scan.count);
+    if (WritesNPlusOne(job._mode, job._base)) --job._nvalue;
+  }
+  std::fclose(f);
+  return ok;
+}

@@ -1,0 +1,13 @@
+// The sieve file: writing the header and one line per survivor from whichever store is in
+// use (tidying the store as it goes), and reading a file back into the job and a new store.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Saves the set with p - 1 as the sieved-to value. A full save replaces `name` only once the
+// new file is complete on disk; `append` adds the value lines to an intermediate file.
+void outputandtidyvals(int64_t p, const std::string& name, bool append);
+
+// Rebuilds the job and a fresh candidate set from `name` (or its "~" backup); false after
+// a message when the file cannot be used.
+bool readinfile(const std::string& name);
