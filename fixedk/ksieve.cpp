@@ -113,8 +113,8 @@ void BaseTwoSieve(int64_t p) {
   FinishPrime(p, s, s.any() && ReportDue(static_cast<long>(std::time(nullptr))));
 }
 
-// b^(−1) mod p from the table of negated inverses modulo b, or by powering when the base
-// has no table; 0 when p divides b.
+// b^(−1) mod p for p not dividing b, from the table of negated inverses modulo b, or by
+// powering when the base has no table (0 when p fails the inverse's primality check).
 int64_t InverseOfBase(int64_t p, uint32_t b) {
   if (baseinverses.size() != b) return GetBaseInverse(p);
   const uint32_t t = baseinverses[p % b];
@@ -141,11 +141,12 @@ void DoKSieveOtherBases(const int64_t& pr) {
   if (fFirstTime) SetUpRun(run);
   const uint32_t b = run.form.base;
   if (b < 2) return;  // no powers to search
-  const int64_t binv = InverseOfBase(p, b);
-  if (binv == 0) {
+  if (b % p == 0) {
     if (run.form.bnk && run.form.k % p == 0) StrikeSharedFactor(run, p);
     return;
   }
+  const int64_t binv = InverseOfBase(p, b);
+  if (binv == 0) return;  // p failed the inverse's primality check
   const int64_t k = run.form.bnk ? 1 : run.form.k % p;
   if (k == 0) return;
   const uint64_t up = static_cast<uint64_t>(p);
