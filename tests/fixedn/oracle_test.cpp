@@ -81,6 +81,11 @@ TEST(OracleDivisors, RangeMethodAgreesWithTrialDivision) {
     for (int64_t v = 1; v <= 400; ++v)
       ASSERT_EQ(batch[static_cast<size_t>(v - 1)], oracle.firstDivisor(v, primes))
           << "mode " << job.mode << " base " << job.base << " value " << v;
+    // Sparse values far apart take the residue test for small primes, lookups for large ones.
+    std::vector<int64_t> sparse = {3, 7, 2001, 65537, 1000003, 123456789, 9876543211LL};
+    if (oracleIsFixedK(job)) sparse = {3, 7, 201, 401, 999, 4001};  // n: numbers of n digits
+    std::vector<uint64_t> got = oracle.firstDivisors(sparse, primes);
+    for (size_t i = 0; i < sparse.size(); ++i) ASSERT_EQ(got[i], oracle.firstDivisor(sparse[i], primes));
   }
 }
 

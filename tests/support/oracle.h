@@ -44,6 +44,8 @@ class Oracle {
   // residue classes are walked through the range and every claimed divisor is confirmed by
   // an exact division, so the cost stays small for thousands of values and primes.
   std::vector<uint64_t> firstDivisors(int64_t vmin, int64_t vmax, const std::vector<uint64_t>& primes) const;
+  // The same for a sorted list of values (entry i for values[i]), sparse or dense.
+  std::vector<uint64_t> firstDivisors(const std::vector<int64_t>& values, const std::vector<uint64_t>& primes) const;
 
  private:
   OracleJob job_;
@@ -79,5 +81,7 @@ std::string checkSieveFile(const std::string& text, const OracleJob& job, int64_
 
 // Compares two files of one job, before and after sieving over a window of primes (the
 // primes above before's depth up to after's depth): every value of after must be in before
-// and have no divisor in the window; every value of before missing from after must have one.
+// and have no divisor in the window; every value of before missing from after must have one
+// (or, struck by a composite the prime source yields above 12072076129, a prime factor
+// below the window, which the before file claims to have sieved already).
 std::string checkWindow(const std::string& before, const std::string& after, const OracleJob& job);
