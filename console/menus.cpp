@@ -12,6 +12,7 @@
 #include "console/prompts.h"
 #include "engine/print.h"
 #include "engine/sieve_job.h"
+#include "services/dialogues.h"
 
 namespace {
 const char* const Services[] = {"Sieve across multiple machines - Duplicate.",
@@ -30,9 +31,9 @@ const char* const Suntil[] = {"Sieve until manually stopped", "Sieve up to p = (
                               "Sieve until the rate is (0.1) seconds per k or n"};
 const char* const Helps[] = {"Usage", "About", "Contents", "What's new in this release", "Types of sieve", "Options"};
 
-// The services, in menu order; an entry without a routine is not available in this build.
+// The services, in menu order.
 using ServiceRoutine = void (*)();
-const ServiceRoutine ServiceRoutines[] = {nullptr, nullptr, nullptr};
+const ServiceRoutine ServiceRoutines[] = {FrmSplit, frmMerge, frmTestSplit};
 
 constexpr double MAX_BITMAP_BITS = 4068474880.0;
 
@@ -205,8 +206,7 @@ void getService() {
     printRaw("\nAvailable Services are :\n");
     int choice = ChooseString(Services, 3, 0);
     printRaw("\n");
-    if (ServiceRoutines[choice]) ServiceRoutines[choice]();
-    else printRaw("This service is not available yet.\n");
+    ServiceRoutines[choice]();
     ResetToDefaults();
     printRaw("Any more Service ?");
   } while (askYesNo('n'));

@@ -195,16 +195,20 @@ TEST(HelpMenu, PrintsTheChosenText) {
   EXPECT_EQ(s.output, menu + UsageText + "\n" + more + menu + AboutText + "\n" + more + menu + OptionsText + more);
 }
 
-TEST(ServicesMenu, UnavailableServiceSaysSoAndResets) {
+TEST(ServicesMenu, ServiceRunsThenResets) {
   freshState();
   ui.tbuff = "3";
   job.StopCriterion = STOP_AT_P;
-  ConsoleScript s("2\n\n");
+  ConsoleScript s("2\n\n");  // the split, given no file name
   getService();
-  EXPECT_EQ(s.output,
-            "\nAvailable Services are :\n\t0 : Sieve across multiple machines - Duplicate.\n"
-            "\t1 : Sieve across multiple machines - Merge.\n\t2 : Primality test on several machines - Split.\n"
-            "Please, enter your choice (0) : \nThis service is not available yet.\nAny more Service ? (n) : ");
+  const std::string menu =
+      "\nAvailable Services are :\n\t0 : Sieve across multiple machines - Duplicate.\n"
+      "\t1 : Sieve across multiple machines - Merge.\n\t2 : Primality test on several machines - Split.\n"
+      "Please, enter your choice (0) : \nThis will split a Morvane output file";
+  const std::string tail = "\n\nMorvane file to split : Cannot open file \nAny more Service ? (n) : ";
+  EXPECT_EQ(s.output.rfind(menu, 0), 0u) << s.output;
+  ASSERT_GE(s.output.size(), tail.size());
+  EXPECT_EQ(s.output.substr(s.output.size() - tail.size()), tail);
   EXPECT_EQ(ui.tbuff, "");
   EXPECT_EQ(job.StopCriterion, STOP_NONE);
   freshState();

@@ -1,11 +1,14 @@
-// The services' dialogues driven with scripted console answers.
+// The services driven through the services menu with scripted console answers.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 
+#include <cstdlib>
+
+#include "console/menus.h"
 #include "console/prompts.h"
-#include "services/dialogues.h"
 #include "services/merge.h"
 #include "tests/services/service_test_support.h"
 #include "tests/support/run_binary.h"
@@ -18,13 +21,26 @@ class Dialogue : public ConsoleCapture {
     ConsoleCapture::TearDown();
     Directory.clear();
   }
-  // Runs one service with the given answers on the console.
-  void run(void (*service)(), const std::string& answers) {
-    writeFile(answersFile.file("answers"), answers);
+  // Chooses one service from the services menu, gives it the answers, then answers no to
+  // "Any more Service ?"; `console` keeps what the service itself printed.
+  void run(int choice, const std::string& answers) {
+    session(std::to_string(choice) + "\n" + answers + "n\n");
+    const std::string chosen = "Please, enter your choice (0) : \n";
+    const std::string more = "Any more Service ? (n) : ";
+    size_t from = console.find(chosen);
+    size_t to = console.rfind(more);
+    ASSERT_NE(from, std::string::npos) << console;
+    ASSERT_NE(to, std::string::npos) << console;
+    console = console.substr(from + chosen.size(), to - from - chosen.size());
+  }
+  // The services menu with a whole script of answers.
+  void session(const std::string& script) {
+    console.clear();
+    writeFile(answersFile.file("answers"), script);
     int fd = open(answersFile.file("answers").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     setConsoleInput(fd);
-    service();
+    getService();
     setConsoleInput(-1);
     close(fd);
   }
@@ -41,7 +57,7 @@ class Dialogue : public ConsoleCapture {
 
 TEST_F(Dialogue, DuplicateHelpExample) {
   writeFile(dir.file("Twin.txt"), sieveText("1000000000:T:1:2:3", {3, 9}));
-  run(FrmSplit, dir.file("Twin.txt") + "\n2\n5000000000\n");
+  run(0, dir.file("Twin.txt") + "\n2\n5000000000\n");
   EXPECT_EQ(console.rfind("Duplicating a file up allows", 0), 0u);
   EXPECT_TRUE(ends("\r\nOnce the entire range has been sieved, use the 'Merge' service to merge the data back "
                    "together.\n\nMorvane file to split : Split into files, and sieve over\na range of p's\n\n"
@@ -63,14 +79,12 @@ TEST_F(Dialogue, DuplicateRefusesBadCountsAndRanges) {
       {"2\n1e3\n", "p's\n\n1e3 : Invalid number\n"},
   };
   for (const auto& [answers, tail] : cases) {
-    console.clear();
-    run(FrmSplit, dir.file("Twin.txt") + "\n" + answers);
+    run(0, dir.file("Twin.txt") + "\n" + answers);
     EXPECT_TRUE(ends(tail)) << answers << console;
   }
   std::filesystem::remove(dir.file("Twin.txt"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-  console.clear();
-  run(FrmSplit, dir.file("none.txt") + "\n");
+  run(0, dir.file("none.txt") + "\n");
   EXPECT_TRUE(ends("Morvane file to split : Cannot open file " + dir.file("none.txt") + "\n"));
 }
 
@@ -78,21 +92,20 @@ TEST_F(Dialogue, MergeKeepsItsDirectoryForTheSession) {
   writeFile(dir.file("a"), sieveText("5000:T:1:2:3", {1, 3, 5, 7}));
   writeFile(dir.file("b"), sieveText("9000:T:1:2:3", {3, 5, 7, 9}));
   writeFile(dir.file("c"), sieveText("7000:T:1:2:3", {1, 3, 7}));
-  run(frmMerge, dir.path() + "\n");
+  run(1, dir.path() + "\n");
   EXPECT_TRUE(ends("Directory containing files to merge : Merged file " + dir.path() +
                    "/Merged.mrv generated, contains 2 k's\n\n"))
       << console;
   EXPECT_EQ(readFile(dir.file("Merged.mrv")), "9000:T:1:2:3\n3 100\n7 100\n");
   // The second merge asks nothing: it shows the kept directory and finds the first result.
-  console.clear();
-  run(frmMerge, "");
+  run(1, "");
   EXPECT_TRUE(ends("Directory containing files to merge : " + dir.path() +
                    "/\nThere is already a file called Merged.mrv present in the directory!\n"))
       << console;
 }
 
 TEST_F(Dialogue, MergeWithAnEmptyAnswerEndsSilently) {
-  run(frmMerge, "\n");
+  run(1, "\n");
   EXPECT_TRUE(ends("Directory containing files to merge : "));
   EXPECT_TRUE(Directory.empty());
 }
@@ -100,7 +113,7 @@ TEST_F(Dialogue, MergeWithAnEmptyAnswerEndsSilently) {
 TEST_F(Dialogue, SplitGoesBackOnAnEmptySpeedAndAsksAgainBelowFifty) {
   writeFile(dir.file("input"), sieveText("5000:T:1:2:3", {1, 3, 5, 7, 9, 11}));
   // Machine 1: 100; machine 2: empty (back); machine 1: 120; machine 2: 49, letters, 300.
-  run(frmTestSplit, dir.file("input") + "\n2\n100\n\n120\n49\nabc\n300\n\n");
+  run(2, dir.file("input") + "\n2\n100\n\n120\n49\nabc\n300\n\n");
   EXPECT_EQ(count("\rSpeed of machine 1 in Mhz (Min. = 50) : "), 2u);
   EXPECT_EQ(count("\rSpeed of machine 2 in Mhz (Min. = 50) : "), 4u);
   EXPECT_TRUE(ends("\nThe output files will be created - are you sure ? (y) : All done. The output files have "
@@ -123,15 +136,75 @@ TEST_F(Dialogue, SplitRefusalsMakeNoFiles) {
       {"2\n100\n200\nn\n", "are you sure ? (y) : "},                      // not confirmed
   };
   for (const auto& [answers, tail] : cases) {
-    console.clear();
-    run(frmTestSplit, dir.file("input") + "\n" + answers);
+    run(2, dir.file("input") + "\n" + answers);
     EXPECT_TRUE(ends(tail)) << answers << console;
   }
   writeFile(dir.file("empty"), "");
-  console.clear();
-  run(frmTestSplit, dir.file("empty") + "\n3\n");
+  run(2, dir.file("empty") + "\n3\n");
   EXPECT_TRUE(ends("The file " + dir.file("empty") + " has no line at all - there is nothing to split!\n"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+TEST_F(Dialogue, MergeCopiesOneFileAndRefusesMismatchedHeaders) {
+  struct Case {
+    std::string second;  // beside a file "a"; empty: "a" alone
+    std::string tail;
+  };
+  const Case cases[] = {
+      {"", "Merged.mrv generated, contains 3 k's\n\n"},
+      {sieveText("1000:T:1:5:3", {1}),
+       "One of the input files was for a different type of sieve (the top line differed)!\n"},
+      {sieveText("1000:P:1:2:1", {1}), "One of the input files was for a different type of sieve (the top line differed)!\n"},
+      {sieveText("ABC 3*5*7*2^$b+1 //Morvane:1000:T:1:2:3", {1}), "One of the input files contained a bad first line!\n"},
+  };
+  for (const auto& c : cases) {
+    ScratchDir d;
+    writeFile(d.file("a"), sieveText("1234:T:1:2:3", {1, 5, 9}));
+    if (!c.second.empty()) writeFile(d.file("b"), c.second);
+    Directory.clear();  // the kept directory would otherwise be used again
+    run(1, d.path() + "\n");
+    EXPECT_TRUE(ends(c.tail)) << console;
+    if (c.second.empty()) EXPECT_EQ(readFile(d.file("Merged.mrv")), sieveText("1234:T:1:2:3", {1, 5, 9}));
+    else EXPECT_FALSE(std::filesystem::exists(d.file("Merged.mrv")));
+  }
+}
+
+TEST_F(Dialogue, SplitDealsAQuarterToTheSlowerMachineTheSameWayInEveryFreshProcess) {
+  std::vector<long long> ks;
+  for (int k = 1; k < 8000; k += 2) ks.push_back(k);
+  const std::string text = sieveText("5000:T:1:2:3", ks);
+  ScratchDir again;
+  for (const ScratchDir* d : {&dir, &again}) {
+    writeFile(d->file("input"), text);
+    std::srand(1);  // the generator as a fresh process has it: never seeded
+    run(2, d->file("input") + "\n2\n100\n300\n\n");
+    ASSERT_TRUE(ends("could be called '" + d->file("input") + "_100_1'\n")) << console;
+  }
+  std::string slow = readFile(dir.file("input_100_1"));
+  std::string fast = readFile(dir.file("input_300_2"));
+  EXPECT_EQ(slow, readFile(again.file("input_100_1")));
+  EXPECT_EQ(fast, readFile(again.file("input_300_2")));
+  // Both keep the header; between them every data line once, each file in input order.
+  ASSERT_EQ(slow.rfind("5000:T:1:2:3\n", 0), 0u);
+  ASSERT_EQ(fast.rfind("5000:T:1:2:3\n", 0), 0u);
+  std::istringstream a(slow.substr(13)), b(fast.substr(13));
+  std::string la, lb;
+  bool haveA = static_cast<bool>(std::getline(a, la)), haveB = static_cast<bool>(std::getline(b, lb));
+  size_t inSlow = 0;
+  for (long long k : ks) {
+    std::string line = std::to_string(k) + " 100";
+    if (haveA && la == line) {
+      ++inSlow;
+      haveA = static_cast<bool>(std::getline(a, la));
+    } else {
+      ASSERT_TRUE(haveB && lb == line) << line;
+      haveB = static_cast<bool>(std::getline(b, lb));
+    }
+  }
+  EXPECT_FALSE(haveA || haveB);
+  double share = inSlow / static_cast<double>(ks.size());
+  EXPECT_GT(share, 0.21);
+  EXPECT_LT(share, 0.29);
 }
 
 }  // namespace
