@@ -84,6 +84,93 @@ bool listDirectory(const std::string& dir, Listing& listing) {
   return true;
 }
 
+// The files of one merge: their streams and what their headers say.
+struct MergeInputs {
+  std::vector<std::unique_ptr<MergeInput>> files;
+  std::string headerRest;
+  int64_t largestP = 0;
+  bool fixedK = false;
+  LastLine last;
+};
+
+// Opens each file, checks its header against the first and reads its first value. Prints
+// the refusal and returns false at the first file that fails.
+bool openInputs(const std::string& dir, const std::vector<std::string>& names, MergeInputs& inputs) {
+  for (const auto& name : names) {
+    auto input = std::make_unique<MergeInput>();
+    input->in.open(dir + name, std::ios::binary);
+    if (!input->in) {
+      printRaw("One of the input files could not be read!\n");
+      return false;
+    }
+    std::string line;
+    if (readWholeLine(input->in, line)) {
+      SieveHeader header;
+      if (!parseHeaderLine(line, header)) {
+        printRaw("One of the input files contained a bad first line!\n");
+        return false;
+      }
+      if (inputs.files.empty()) {
+        inputs.headerRest = header.rest;
+        inputs.fixedK = headerIsFixedK(header.rest);
+        inputs.largestP = header.p;
+      } else if (header.rest != inputs.headerRest) {
+        printRaw("One of the input files was for a different type of sieve (the top line differed)!\n");
+        return false;
+      } else if (header.p > inputs.largestP) {
+        inputs.largestP = header.p;
+      }
+    }
+    Step step = readValue(*input, inputs.fixedK, inputs.last, false);
+    if (step == Step::End) {
+      printRaw("One of the input files is empty, so the output file will be empty!\n");
+      return false;
+    }
+    if (step == Step::Invalid) {
+      printRaw("One of the input files contained an invalid line!\n");
+      return false;
+    }
+    inputs.files.push_back(std::move(input));
+  }
+  return true;
+}
+
+// Writes the values present in every file, counting them; ends at the end of any file
+// (Step::End) or at a line that does not parse or goes back (Step::Invalid).
+Step intersect(MergeInputs& inputs, std::ostream& out, uint64_t& count) {
+  // c is the smallest value every file may still share; w is the file that raised it
+  // (already standing on c). A pass that raises nothing has found c in every file.
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  int64_t c = 0;
+  size_t w = kNone;
+  for (;;) {
+    bool raised = false;
+    for (size_t i = 0; i < inputs.files.size() && !raised; ++i) {
+      if (i == w) continue;
+      MergeInput& input = *inputs.files[i];
+      while (input.value < c) {
+        Step step = readValue(input, inputs.fixedK, inputs.last, true);
+        if (step != Step::Ok) return step;
+      }
+      if (input.value > c) {
+        c = input.value;
+        w = i;
+        raised = true;
+      }
+    }
+    if (raised) continue;
+    if (inputs.fixedK) {
+      out << inputs.last.k << ' ' << c << '\n';
+    } else {
+      out << c << ' ' << inputs.last.n << '\n';
+    }
+    ++count;
+    if (c == INT64_MAX) return Step::End;
+    ++c;
+    w = kNone;
+  }
+}
+
 }  // namespace
 
 bool MergeDirectory(const std::string& directory) {
@@ -106,54 +193,16 @@ bool MergeDirectory(const std::string& directory) {
   }
   size_t budget = openFileBudget();
   if (listing.names.size() > budget) {
-    fprintRaw("There are %zu files to merge, more than the %zu this system lets me open at once!\n"
-           "Merge them in groups, then merge the results.\n",
-           listing.names.size(), budget);
+    fprintRaw(
+        "There are %zu files to merge, more than the %zu this system lets me open at once!\n"
+        "Merge them in groups, then merge the results.\n",
+        listing.names.size(), budget);
     return false;
   }
 
-  std::vector<std::unique_ptr<MergeInput>> inputs;
-  std::string headerRest;
-  int64_t largestP = 0;
-  bool fixedK = false;
-  LastLine last;
-  for (const auto& name : listing.names) {
-    auto input = std::make_unique<MergeInput>();
-    input->in.open(dir + name, std::ios::binary);
-    if (!input->in) {
-      printRaw("One of the input files could not be read!\n");
-      return false;
-    }
-    std::string line;
-    if (readWholeLine(input->in, line)) {
-      SieveHeader header;
-      if (!parseHeaderLine(line, header)) {
-        printRaw("One of the input files contained a bad first line!\n");
-        return false;
-      }
-      if (inputs.empty()) {
-        headerRest = header.rest;
-        fixedK = headerIsFixedK(headerRest);
-        largestP = header.p;
-      } else if (header.rest != headerRest) {
-        printRaw("One of the input files was for a different type of sieve (the top line differed)!\n");
-        return false;
-      } else if (header.p > largestP) {
-        largestP = header.p;
-      }
-    }
-    Step step = readValue(*input, fixedK, last, false);
-    if (step == Step::End) {
-      printRaw("One of the input files is empty, so the output file will be empty!\n");
-      return false;
-    }
-    if (step == Step::Invalid) {
-      printRaw("One of the input files contained an invalid line!\n");
-      return false;
-    }
-    inputs.push_back(std::move(input));
-  }
-  if (inputs.empty()) {
+  MergeInputs inputs;
+  if (!openInputs(dir, listing.names, inputs)) return false;
+  if (inputs.files.empty()) {
     printRaw("The directory is empty!\n");
     return false;
   }
@@ -163,58 +212,19 @@ bool MergeDirectory(const std::string& directory) {
     printRaw("The output file could not be created!\n");
     return false;
   }
-  out << largestP << headerRest << '\n';
-
-  // Intersection: c is the smallest value every file may still share; w is the file that
-  // raised it (already standing on c). A pass that raises nothing finds c in every file.
-  constexpr size_t kNone = static_cast<size_t>(-1);
-  int64_t c = 0;
-  size_t w = kNone;
+  out << inputs.largestP << inputs.headerRest << '\n';
   uint64_t count = 0;
-  bool invalid = false;
-  bool done = false;
-  while (!done) {
-    bool raised = false;
-    for (size_t i = 0; i < inputs.size() && !done; ++i) {
-      if (i == w) continue;
-      MergeInput& input = *inputs[i];
-      while (input.value < c) {
-        Step step = readValue(input, fixedK, last, true);
-        if (step != Step::Ok) {
-          invalid = step == Step::Invalid;
-          done = true;
-          break;
-        }
-      }
-      if (!done && input.value > c) {
-        c = input.value;
-        w = i;
-        raised = true;
-        break;
-      }
-    }
-    if (done || raised) continue;
-    if (fixedK) {
-      out << last.k << ' ' << c << '\n';
-    } else {
-      out << c << ' ' << last.n << '\n';
-    }
-    ++count;
-    if (c == INT64_MAX) break;
-    ++c;
-    w = kNone;
-  }
-
-  inputs.clear();
+  bool invalid = intersect(inputs, out, count) == Step::Invalid;
   out.close();
   if (invalid || out.fail()) {
+    // A partial merge must never pass for a result.
     std::remove(outPath.c_str());
     printRaw(invalid ? "One of the input files contained an invalid line!\n"
-                  : "The output file could not be written completely!\n");
+                     : "The output file could not be written completely!\n");
     fprintRaw("The partial file %s has been removed.\n", outPath.c_str());
     return false;
   }
   fprintRaw("Merged file %s generated, contains %" PRIu64 " %c's\n\n", outPath.c_str(), count,
-         fixedK ? 'n' : 'k');
+            inputs.fixedK ? 'n' : 'k');
   return true;
 }

@@ -82,8 +82,9 @@ bool SplitForTesting(std::istream& in, const std::string& infile, const std::vec
     printRaw("The output files could not be written completely, so they have been removed!\n");
     return false;
   }
-  fprintRaw("All done. The output files have the speed appended to them, then a number - for "
-         "example a %d MHz machine's file could be called '%s_%d_1'\n",
-         speeds[0], infile.c_str(), speeds[0]);
+  fprintRaw(
+      "All done. The output files have the speed appended to them, then a number - for "
+      "example a %d MHz machine's file could be called '%s_%d_1'\n",
+      speeds[0], infile.c_str(), speeds[0]);
   return true;
 }

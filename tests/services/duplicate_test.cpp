@@ -1,9 +1,10 @@
 // The duplicate service: copy names and headers, refusals, and byte-exact data lines.
+#include "services/duplicate.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "services/duplicate.h"
 #include "tests/services/service_test_support.h"
 #include "tests/support/run_binary.h"
 
@@ -31,14 +32,15 @@ TEST_F(Duplicate, HelpTextExampleGivesItsNamesHeadersAndMessage) {
   ASSERT_TRUE(duplicate("1000000000:T:1:2:3\n" + data, 2, 5000000000LL));
   EXPECT_EQ(readFile(dir.file("6000000000_Twin.txt")), "1000000000:T:1:2:3\n" + data);
   EXPECT_EQ(readFile(dir.file("11000000000_Twin.txt")), "6000000000:T:1:2:3\n" + data);
-  EXPECT_EQ(console, "The output files have been created. They are called " + dir.file("6000000000_Twin.txt") +
-                         ", and " + dir.file("11000000000_Twin.txt") + "\n\n");
+  EXPECT_EQ(console, "The output files have been created. They are called " +
+                         dir.file("6000000000_Twin.txt") + ", and " + dir.file("11000000000_Twin.txt") +
+                         "\n\n");
 }
 
 TEST_F(Duplicate, ThreeCopiesAreListedWithCommasAndAnd) {
   ASSERT_TRUE(duplicate("1000:P:1:2:1\n5 100\n", 3, 1000));
-  EXPECT_EQ(console, "The output files have been created. They are called " + dir.file("2000_Twin.txt") + ", " +
-                         dir.file("3000_Twin.txt") + ", and " + dir.file("4000_Twin.txt") + "\n\n");
+  EXPECT_EQ(console, "The output files have been created. They are called " + dir.file("2000_Twin.txt") +
+                         ", " + dir.file("3000_Twin.txt") + ", and " + dir.file("4000_Twin.txt") + "\n\n");
   EXPECT_EQ(readFile(dir.file("4000_Twin.txt")), "3000:P:1:2:1\n5 100\n");
 }
 

@@ -1,9 +1,10 @@
 // The merge service: the intersection, the kept header, refusals, and no partial result left.
+#include "services/merge.h"
+
 #include <sys/stat.h>
 
 #include <filesystem>
 
-#include "services/merge.h"
 #include "tests/services/service_test_support.h"
 #include "tests/support/run_binary.h"
 
@@ -70,9 +71,12 @@ TEST_F(Merge, RefusalsBeforeWritingLeaveNoOutput) {
     std::string message;
   };
   const Case cases[] = {
-      {sieveText("1000:P:1:3:1", {1}), "One of the input files was for a different type of sieve (the top line differed)!\n"},
-      {sieveText("1000:P:2:2:1", {1}), "One of the input files was for a different type of sieve (the top line differed)!\n"},
-      {sieveText("ABC 3*5*7*2^$b+1 //Morvane:1000:P:1:2:321", {1}), "One of the input files contained a bad first line!\n"},
+      {sieveText("1000:P:1:3:1", {1}),
+       "One of the input files was for a different type of sieve (the top line differed)!\n"},
+      {sieveText("1000:P:2:2:1", {1}),
+       "One of the input files was for a different type of sieve (the top line differed)!\n"},
+      {sieveText("ABC 3*5*7*2^$b+1 //Morvane:1000:P:1:2:321", {1}),
+       "One of the input files contained a bad first line!\n"},
       {"1000:P:1:2:1\n", "One of the input files is empty, so the output file will be empty!\n"},
       {"", "One of the input files is empty, so the output file will be empty!\n"},
       {"1000:P:1:2:1\nseven 100\n", "One of the input files contained an invalid line!\n"},

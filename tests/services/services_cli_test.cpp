@@ -20,7 +20,8 @@ TEST(ServicesEntry, DuplicateThenMergeRoundTrips) {
   writeFile(dir.file("work.txt"), original);
   RunResult dup = services({"duplicate", "work.txt", "2", "500"}, dir.path());
   EXPECT_EQ(dup.status, 0) << dup.output;
-  EXPECT_EQ(dup.output, "The output files have been created. They are called 1500_work.txt, and 2000_work.txt\n\n");
+  EXPECT_EQ(dup.output,
+            "The output files have been created. They are called 1500_work.txt, and 2000_work.txt\n\n");
   std::filesystem::create_directory(dir.file("m"));
   std::filesystem::rename(dir.file("1500_work.txt"), dir.file("m/1500_work.txt"));
   std::filesystem::rename(dir.file("2000_work.txt"), dir.file("m/2000_work.txt"));
@@ -33,7 +34,8 @@ TEST(ServicesEntry, RefusalsExitWithOneAndBadUsageWithTwo) {
   ScratchDir dir;
   writeFile(dir.file("work.txt"), sieveText("1000:P:1:2:1", {3}));
   EXPECT_EQ(services({"duplicate", "work.txt", "26", "500"}, dir.path()).status, 1);
-  EXPECT_EQ(services({"duplicate", "none.txt", "2", "500"}, dir.path()).output, "Cannot open file none.txt\n");
+  EXPECT_EQ(services({"duplicate", "none.txt", "2", "500"}, dir.path()).output,
+            "Cannot open file none.txt\n");
   EXPECT_EQ(services({"merge", "nowhere"}, dir.path()).status, 1);
   EXPECT_EQ(services({"split", "work.txt", "100", "49"}, dir.path()).status, 1);
   EXPECT_EQ(services({"split", "work.txt"}, dir.path()).status, 2);

@@ -2,10 +2,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
-
-#include <cstdlib>
 
 #include "console/menus.h"
 #include "console/prompts.h"
@@ -50,7 +49,8 @@ class Dialogue : public ConsoleCapture {
     return n;
   }
   bool ends(const std::string& tail) const {
-    return console.size() >= tail.size() && console.compare(console.size() - tail.size(), tail.size(), tail) == 0;
+    return console.size() >= tail.size() &&
+           console.compare(console.size() - tail.size(), tail.size(), tail) == 0;
   }
   ScratchDir dir, answersFile;
 };
@@ -59,10 +59,11 @@ TEST_F(Dialogue, DuplicateHelpExample) {
   writeFile(dir.file("Twin.txt"), sieveText("1000000000:T:1:2:3", {3, 9}));
   run(0, dir.file("Twin.txt") + "\n2\n5000000000\n");
   EXPECT_EQ(console.rfind("Duplicating a file up allows", 0), 0u);
-  EXPECT_TRUE(ends("\r\nOnce the entire range has been sieved, use the 'Merge' service to merge the data back "
-                   "together.\n\nMorvane file to split : Split into files, and sieve over\na range of p's\n\n"
-                   "The output files have been created. They are called " +
-                   dir.file("6000000000_Twin.txt") + ", and " + dir.file("11000000000_Twin.txt") + "\n\n"))
+  EXPECT_TRUE(
+      ends("\r\nOnce the entire range has been sieved, use the 'Merge' service to merge the data back "
+           "together.\n\nMorvane file to split : Split into files, and sieve over\na range of p's\n\n"
+           "The output files have been created. They are called " +
+           dir.file("6000000000_Twin.txt") + ", and " + dir.file("11000000000_Twin.txt") + "\n\n"))
       << console;
   EXPECT_EQ(readFile(dir.file("11000000000_Twin.txt")), sieveText("6000000000:T:1:2:3", {3, 9}));
 }
@@ -116,10 +117,11 @@ TEST_F(Dialogue, SplitGoesBackOnAnEmptySpeedAndAsksAgainBelowFifty) {
   run(2, dir.file("input") + "\n2\n100\n\n120\n49\nabc\n300\n\n");
   EXPECT_EQ(count("\rSpeed of machine 1 in Mhz (Min. = 50) : "), 2u);
   EXPECT_EQ(count("\rSpeed of machine 2 in Mhz (Min. = 50) : "), 4u);
-  EXPECT_TRUE(ends("\nThe output files will be created - are you sure ? (y) : All done. The output files have "
-                   "the speed appended to them, then a number - for example a 120 MHz machine's file could be "
-                   "called '" +
-                   dir.file("input") + "_120_1'\n"))
+  EXPECT_TRUE(
+      ends("\nThe output files will be created - are you sure ? (y) : All done. The output files have "
+           "the speed appended to them, then a number - for example a 120 MHz machine's file could be "
+           "called '" +
+           dir.file("input") + "_120_1'\n"))
       << console;
   std::string both = readFile(dir.file("input_120_1")) + readFile(dir.file("input_300_2"));
   EXPECT_EQ(both.size(), sieveText("5000:T:1:2:3", {1, 3, 5, 7, 9, 11}).size() + 13);  // header twice
@@ -132,8 +134,8 @@ TEST_F(Dialogue, SplitRefusalsMakeNoFiles) {
       {"101\n", "Illegal number : 101\n"},
       {"many\n", "Illegal number : many\n"},
       {"\n", "Illegal number : \n"},
-      {"2\n\n", "\rSpeed of machine 1 in Mhz (Min. = 50) : "},          // empty for machine 1 ends
-      {"2\n100\n200\nn\n", "are you sure ? (y) : "},                      // not confirmed
+      {"2\n\n", "\rSpeed of machine 1 in Mhz (Min. = 50) : "},  // empty for machine 1 ends
+      {"2\n100\n200\nn\n", "are you sure ? (y) : "},            // not confirmed
   };
   for (const auto& [answers, tail] : cases) {
     run(2, dir.file("input") + "\n" + answers);
@@ -154,8 +156,10 @@ TEST_F(Dialogue, MergeCopiesOneFileAndRefusesMismatchedHeaders) {
       {"", "Merged.mrv generated, contains 3 k's\n\n"},
       {sieveText("1000:T:1:5:3", {1}),
        "One of the input files was for a different type of sieve (the top line differed)!\n"},
-      {sieveText("1000:P:1:2:1", {1}), "One of the input files was for a different type of sieve (the top line differed)!\n"},
-      {sieveText("ABC 3*5*7*2^$b+1 //Morvane:1000:T:1:2:3", {1}), "One of the input files contained a bad first line!\n"},
+      {sieveText("1000:P:1:2:1", {1}),
+       "One of the input files was for a different type of sieve (the top line differed)!\n"},
+      {sieveText("ABC 3*5*7*2^$b+1 //Morvane:1000:T:1:2:3", {1}),
+       "One of the input files contained a bad first line!\n"},
   };
   for (const auto& c : cases) {
     ScratchDir d;
@@ -164,8 +168,10 @@ TEST_F(Dialogue, MergeCopiesOneFileAndRefusesMismatchedHeaders) {
     Directory.clear();  // the kept directory would otherwise be used again
     run(1, d.path() + "\n");
     EXPECT_TRUE(ends(c.tail)) << console;
-    if (c.second.empty()) EXPECT_EQ(readFile(d.file("Merged.mrv")), sieveText("1234:T:1:2:3", {1, 5, 9}));
-    else EXPECT_FALSE(std::filesystem::exists(d.file("Merged.mrv")));
+    if (c.second.empty())
+      EXPECT_EQ(readFile(d.file("Merged.mrv")), sieveText("1234:T:1:2:3", {1, 5, 9}));
+    else
+      EXPECT_FALSE(std::filesystem::exists(d.file("Merged.mrv")));
   }
 }
 

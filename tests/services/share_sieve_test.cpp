@@ -14,8 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kScript = (fs::path(__FILE__).parent_path().parent_path().parent_path() / "scripts" /
-                             "share-sieve.sh").string();
+const std::string kScript =
+    (fs::path(__FILE__).parent_path().parent_path().parent_path() / "scripts" / "share-sieve.sh").string();
 const std::string kBuild = fs::path(MORVANE_BINARY).parent_path().string();
 
 bool haveParallel() { return std::system("command -v parallel >/dev/null 2>&1") == 0; }
@@ -35,7 +35,8 @@ std::string writeStandIn(const ScratchDir& dir, int shortBy) {
   std::string path = dir.file("stand-in-" + std::to_string(shortBy));
   writeFile(path,
             "#!/usr/bin/env bash\n"
-            "for a; do case $a in -ci=*) in=${a#-ci=};; -cp=*) out=${a#-cp=};; -osp=*) lim=${a#-osp=};; esac; done\n"
+            "for a; do case $a in -ci=*) in=${a#-ci=};; -cp=*) out=${a#-cp=};; -osp=*) lim=${a#-osp=};; "
+            "esac; done\n"
             "awk -v lim=\"$lim\" 'NR == 1 { sub(/^[0-9]+/, lim - 1 - " +
                 std::to_string(shortBy) +
                 "); print; next } ($1 % 7) != int(lim / 1000) % 7' \"$in\" > \"$out.new\"\n"
@@ -54,13 +55,15 @@ TEST(ShareSieve, DuplicatesSievesEachRangeAndMerges) {
   if (!haveParallel()) GTEST_SKIP() << "GNU Parallel is not installed";
   ScratchDir dir;
   writeFile(dir.file("work.txt"), sieveText("1000:P:1:2:1", oddKs(200)));
-  RunResult run = share(writeStandIn(dir, 0), {"sieve", "work.txt", "3", "1000", "--", "-j", "3"}, dir.path());
+  RunResult run =
+      share(writeStandIn(dir, 0), {"sieve", "work.txt", "3", "1000", "--", "-j", "3"}, dir.path());
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<long long> kept;
   for (long long k : oddKs(200))
     if (k % 7 != 2 && k % 7 != 3 && k % 7 != 4) kept.push_back(k);
   EXPECT_EQ(readFile(dir.file("work.txt.share/merge/Merged.mrv")), sieveText("3999:P:1:2:1", kept));
-  EXPECT_NE(run.output.find("contains " + std::to_string(kept.size()) + " k's"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("contains " + std::to_string(kept.size()) + " k's"), std::string::npos)
+      << run.output;
   // The work folder is never reused: a second run refuses rather than mixing results.
   EXPECT_NE(share(writeStandIn(dir, 0), {"sieve", "work.txt", "3", "1000"}, dir.path()).status, 0);
 }
@@ -81,7 +84,8 @@ TEST(ShareSieve, SplitsForTestingAndHandsEveryLineToOneTester) {
   std::string text = sieveText("5000:T:1:2:3", oddKs(999));
   writeFile(dir.file("done.txt"), text);
   // The tester here prints the data lines it was handed.
-  RunResult run = share(MORVANE_BINARY, {"test", "done.txt", "tail -n +2 {}", "100", "300", "200"}, dir.path());
+  RunResult run =
+      share(MORVANE_BINARY, {"test", "done.txt", "tail -n +2 {}", "100", "300", "200"}, dir.path());
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<std::string> tested, expected;
   std::istringstream out(run.output), in(text);
@@ -102,9 +106,8 @@ TEST(ShareSieve, SplitsForTestingAndHandsEveryLineToOneTester) {
 TEST(ShareSieve, ThreeRangesSievedAtOnceEqualOneContinuousRun) {
   if (!haveParallel()) GTEST_SKIP() << "GNU Parallel is not installed";
   ScratchDir dir;
-  RunResult made = runMorvane({"-w", "-wp=base.txt", "-t=0", "-base=2", "-n=200", "-kmin=1", "-kmax=20000",
-                               "-osp=1000"},
-                              dir.path());
+  RunResult made = runMorvane(
+      {"-w", "-wp=base.txt", "-t=0", "-base=2", "-n=200", "-kmin=1", "-kmax=20000", "-osp=1000"}, dir.path());
   if (!fs::exists(dir.file("base.txt"))) {
     GTEST_SKIP() << "morvane cannot make a sieve file from the command line yet:\n" << made.output;
   }

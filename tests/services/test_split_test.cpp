@@ -1,9 +1,10 @@
 // The split for testing: file names, the weighted deal, and refusals.
+#include "services/test_split.h"
+
 #include <climits>
 #include <filesystem>
 #include <sstream>
 
-#include "services/test_split.h"
 #include "tests/services/service_test_support.h"
 #include "tests/support/run_binary.h"
 
@@ -57,9 +58,10 @@ TEST_F(TestSplit, DealsEveryLineOnceInOrderInProportionToSpeed) {
   double share = (first.size() - 1) / static_cast<double>(count);
   EXPECT_GT(share, 0.21);
   EXPECT_LT(share, 0.29);
-  EXPECT_EQ(console, "All done. The output files have the speed appended to them, then a number - for example "
-                     "a 100 MHz machine's file could be called '" +
-                         dir.file("input") + "_100_1'\n");
+  EXPECT_EQ(console,
+            "All done. The output files have the speed appended to them, then a number - for example "
+            "a 100 MHz machine's file could be called '" +
+                dir.file("input") + "_100_1'\n");
 }
 
 TEST_F(TestSplit, OneMachineReceivesEveryLine) {
