@@ -11,10 +11,11 @@ Usage :
       Duplicate FILE into COPIES copies that each sieve RANGE more p's, sieve them at once
       through GNU Parallel (-j N here, -S host1,host2 over ssh), check that every copy
       reached its limit, and merge them into FILE.share/merge/Merged.mrv.
-  share-sieve.sh test FILE TESTER SPEED[@HOST]...
+  share-sieve.sh test FILE TESTER SPEED[@HOST]... [-- PARALLEL_OPTIONS...]
       Split FILE among machines in proportion to their speeds (MHz) and run TESTER on each
       machine's file ({} marks the file in TESTER; without it the file is appended). With
       @HOST every file goes to its own host over ssh, otherwise all run here.
+Remote hosts need rsync, as GNU Parallel moves the files with it.
 Environment : MORVANE and MORVANE_SERVICES name the programs (default: this build's, or the
 ones on PATH); on remote hosts MORVANE must name a program found there.
 TEXT
@@ -87,10 +88,14 @@ tests() {
   shift 2
   [ -f "$file" ] || { echo "Cannot open file $file" >&2; exit 1; }
   local speeds=() hosts=() machine
-  for machine in "$@"; do
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+    machine=$1
+    shift
     speeds+=("${machine%%@*}")
     [[ $machine == *@* ]] && hosts+=("${machine#*@}")
   done
+  [ "${1:-}" = "--" ] && shift
+  [ ${#speeds[@]} -ge 1 ] || usage
   if [ ${#hosts[@]} -ne 0 ] && [ ${#hosts[@]} -ne ${#speeds[@]} ]; then
     echo "Give a host to every machine or to none" >&2
     exit 1
@@ -103,7 +108,7 @@ tests() {
   local files=() i
   for i in "${!speeds[@]}"; do files+=("${name}_${speeds[$i]}_$((i + 1))"); done
   if [ ${#hosts[@]} -eq 0 ]; then
-    (cd "$work" && parallel --will-cite --tag -j "${#files[@]}" "$tester" ::: "${files[@]}")
+    (cd "$work" && parallel --will-cite --tag -j "${#files[@]}" "$@" "$tester" ::: "${files[@]}")
   else
     # Host groups pin each file to the machine whose speed it was sized for.
     local logins=() args=()
@@ -111,7 +116,7 @@ tests() {
       logins+=("@m$i/${hosts[$i]}")
       args+=("${files[$i]}@m$i")
     done
-    (cd "$work" && parallel --will-cite --tag --hgrp -S "$(IFS=,; echo "${logins[*]}")" \
+    (cd "$work" && parallel --will-cite --tag --hgrp -S "$(IFS=,; echo "${logins[*]}")" "$@" \
       --transferfile {} --cleanup "$tester" ::: "${args[@]}")
   fi
 }

@@ -85,7 +85,7 @@ TEST(ShareSieve, SplitsForTestingAndHandsEveryLineToOneTester) {
   writeFile(dir.file("done.txt"), text);
   // The tester here prints the data lines it was handed.
   RunResult run =
-      share(MORVANE_BINARY, {"test", "done.txt", "tail -n +2 {}", "100", "300", "200"}, dir.path());
+      share(MORVANE_BINARY, {"test", "done.txt", "tail -n +2 {}", "100", "300", "200", "--", "-j", "1"}, dir.path());
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<std::string> tested, expected;
   std::istringstream out(run.output), in(text);
