@@ -1,18 +1,29 @@
-// The run of one sieve file (preparation for a bitmap-sized range, then the loop) and the
-// size estimate it prints.
+// The run of one sieve file: set-up, the store for a new file, the sub-range phase for
+// ranges too large for the bitmap, the stop limit and the hand-over to the sieve loop.
 #include "engine/file_run.h"
 
+#include <algorithm>
+#include <cinttypes>
 #include <cmath>
 #include <ctime>
+#include <string>
 
+#include "engine/cpu_features.h"
 #include "engine/print.h"
+#include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
+#include "fixedk/progress.h"
 #include "fixedn/bitmap.h"
 #include "fixedn/candidate_set.h"
+#include "kernels/modarith.h"
 #include "kernels/primorial.h"
+#include "primes/soe2.h"
 
 namespace {
+
+const char* const SUBRANGE_FILE = "QUILLSOR.TMP";
+constexpr int64_t SUBRANGE_DEPTH = 1000000000;
 
 // Digits minus one of a number whose natural logarithm is `logNumber`.
 int digitsBelow(double logNumber) {
@@ -31,29 +42,60 @@ double logNumberOf(int64_t v) {
   return job._nvalue * Lb + Lv;
 }
 
+int64_t DefaultMaxp() {
+  const uint32_t special = MODE_BN_K | MODE_AP | MODE_FIXED_K | MODE_PRIMORIAL;
+  if (job._base == 2 && !(job._mode & special)) return (int64_t{1} << 59) - 1;
+  return (int64_t{1} << 47) - 1;
+}
+
+// Where a new file starts: the primes up to n divide n#, so primorial forms start at n,
+// except the progression and the tuples (whose P leaves 5 out), which those primes sieve.
+int64_t StartingPrime() {
+  bool fromN = (job._mode & MODE_PRIMORIAL) && !(job._mode & (MODE_AP | MODE_PLUS5));
+  return fromN ? job._nvalue : 1;
+}
+
+// Sets the bit of every candidate of MinNum..MaxNum in a cleared bitmap; returns their number.
+uint32_t FillBitmap() {
+  int64_t v = job.MinNum;
+  if (job.fIncIsTwo && (v & 1) == static_cast<int64_t>(job._base & 1)) ++v;
+  const int64_t step = job.fIncIsTwo ? 2 : 1;
+  uint32_t count = 0;
+  for (; v <= job.MaxNum; v += step, ++count) SetBit(static_cast<uint32_t>(v - job.MinNum));
+  return count;
+}
+
+// The stop value, kept within what the arithmetic handles exactly.
+int64_t StopLimit() {
+  if (job.StopValue <= MAX_SIEVE_P) return job.StopValue;
+  fprint("The stop value %" PRId64 " is above the largest p this sieve handles exactly; sieving up to p = %" PRId64
+         " instead.",
+         job.StopValue, MAX_SIEVE_P);
+  job.StopValue = MAX_SIEVE_P;
+  return MAX_SIEVE_P;
+}
+
 // A bitmap holding every candidate of MinNum..MaxNum; false (after the message) when the
 // memory cannot be had.
-bool buildBitmap() {
-  range = static_cast<uint32_t>(job.MaxNum - job.MinNum + 1);
-  if (range < 8388608)
-    fprint("Using bitmap : allocating %.1fKb of RAM...", (range + 32.0) / 8192);
-  else
-    fprint("Using bitmap : allocating %.1fMb of RAM...", (range + 32.0) / 8388608);
-  FreeCandidateSet();
-  if (!AllocateBitmap(range)) {
+bool BuildBitmap() {
+  if (job.MaxNum < job.MinNum) {
     print("...failed - you will have to decrease the Bitmap size.");
     print("##");
     return false;
   }
-  int64_t first = job.MinNum;
-  if (job.fIncIsTwo && (first & 1) == (job._base & 1)) ++first;
-  const int64_t step = job.fIncIsTwo ? 2 : 1;
-  uint32_t count = 0;
-  for (int64_t v = first; v <= job.MaxNum; v += step, ++count) SetBit(static_cast<uint32_t>(v - job.MinNum));
-  job.nvals = job._nvalsleft = count;
+  const uint64_t bits = static_cast<uint64_t>(job.MaxNum - job.MinNum) + 1;
+  if (bits < 8388608) fprint("Using bitmap : allocating %.1fKb of RAM...", (bits + 32.0) / 8192);
+  else fprint("Using bitmap : allocating %.1fMb of RAM...", (bits + 32.0) / 8388608);
+  FreeCandidateSet();
+  if (!AllocateBitmap(bits)) {
+    print("...failed - you will have to decrease the Bitmap size.");
+    print("##");
+    return false;
+  }
+  range = static_cast<uint32_t>(bits);
+  job.nvals = job._nvalsleft = FillBitmap();
   print("...succeeded");
-  const bool primorialStart = (job._mode & MODE_PRIMORIAL) && !(job._mode & (MODE_AP | MODE_PLUS5));
-  job.firstp = primorialStart ? job._nvalue : 1;
+  job.firstp = StartingPrime();
   return true;
 }
 
@@ -66,29 +108,101 @@ void EstimateSize() {
   else fprint("Sieving numbers with %d to %d decimal digits", dmin + 1, dmax + 1);
 }
 
+std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold) {
+  std::vector<std::pair<int64_t, int64_t>> out;
+  for (int64_t lo = minNum; lo <= maxNum;) {
+    int64_t hi = std::min(maxNum, lo + threshold);
+    out.emplace_back(lo, hi);
+    if (hi == maxNum) break;
+    lo = hi + 1;
+  }
+  return out;
+}
+
+bool CreateInitialFileBySplittingUpIntoRanges() {
+  job.fUseBitMap = true;
+  job.fUseHash = false;
+  fprint("Using bitmap : allocating %.1fMb of RAM...", (job.BitMapThreshold + 64) / 8388608.0);
+  FreeCandidateSet();
+  if (!AllocateBitmap(static_cast<uint64_t>(job.BitMapThreshold) + 1)) {
+    print("...failed - you will have to decrease the Bitmap size.");
+    return false;
+  }
+  const int64_t savedMin = job.MinNum, savedMax = job.MaxNum;
+  const std::string savedOut = job.outbuff;
+  job.maxp = (job.StopCriterion == STOP_AT_P && job.StopValue < SUBRANGE_DEPTH) ? job.StopValue : SUBRANGE_DEPTH;
+  job.outbuff = SUBRANGE_FILE;
+  bool first = true;
+  for (auto [lo, hi] : SubRanges(savedMin, savedMax, job.BitMapThreshold)) {
+    job.MinNum = lo;
+    job.MaxNum = hi;
+    range = static_cast<uint32_t>(hi - lo + 1);
+    std::fill(_bitmap, _bitmap + range / 32 + 1, 0u);
+    job.nvals = job._nvalsleft = FillBitmap();
+    print("...succeeded");
+    job.firstp = StartingPrime();
+    fprint("Sieving from %c = %" PRId64 " to %c = %" PRId64 "...", job.k_n, lo, job.k_n, hi);
+    job.fAppend = !first;  // the first sub-range writes the header, the later ones append
+    first = false;
+    dosieve(false);
+    if (job.State != STATE_PREPARING) break;
+  }
+  job.MinNum = savedMin;
+  job.MaxNum = savedMax;
+  job.outbuff = savedOut;
+  return true;
+}
+
 int SieveFile(bool* fGenerateFile) {
+  _control87(0, 0xC00);
+  _control87(0x300, 0x300);
   job.State = STATE_PREPARING;
   job.MArate = 0;
-  SetDerivedFields();
+  const CpuFeatures cpu = ReadCpuFeatures();
+  job.fCMOV = cpu.cmov;
+  job.fSSE2 = cpu.sse2;
+  fprint("CPU capabilities: CMOV: %supported. SSE2: %supported.", cpu.cmov ? "S" : "Uns", cpu.sse2 ? "S" : "Uns");
+  soe2_memory(CacheSizeKb());
+  // Even k does not change the form: 0x401D and 0x402E are centred like 0x1D and 0x2E.
+  if (IsLuckyMode(job._mode)) job._nvalue -= 1;
   if (job._mode & MODE_PRIMORIAL)
     job.LogPrimorial = job.fMyPrimorial ? FillMyPackPrimorial(job.MyPrimorial, job.nMyPrimorial)
                                         : FillPackPrimorial(static_cast<uint32_t>(job._nvalue), job._mode);
-  if (*fGenerateFile) {
-    // Ranges beyond the bitmap need the sub-range phase of the full file run.
-    if (job.MaxNum - job.MinNum > job.BitMapThreshold || job.MaxNum < job.MinNum) {
-      print("...failed - you will have to decrease the Bitmap size.");
-      print("##");
-      return 0;
+  SetDerivedFields();
+
+  if (job.MaxNum - job.MinNum > job.BitMapThreshold) {
+    job.fUseBitMap = false;
+    if (*fGenerateFile) {
+      if (!CreateInitialFileBySplittingUpIntoRanges()) {
+        job.State = STATE_STOPPED;
+        print("##");
+        return 0;
+      }
+      if (job.State == STATE_INTERRUPTED) {
+        // No main run on a range only partly sieved; the intermediate file stays.
+        print("##");
+        fprint("Interrupted while sieving the range in parts: %s holds the %c's sieved so far; "
+               "the main run was not started.",
+               SUBRANGE_FILE, job.k_n);
+        return 0;
+      }
+      if (!readinfile(SUBRANGE_FILE)) {
+        job.State = STATE_STOPPED;
+        print("##");
+        return 0;
+      }
     }
+    ProgressLine(job.firstp);
+  } else {
     job.fUseBitMap = true;
     job.fUseHash = false;
-    if (!buildBitmap()) return 0;
+    if (*fGenerateFile && !BuildBitmap()) return 0;
   }
+
   job.State = STATE_SIEVING;
-  const bool base2Plain = job._base == 2 && !(job._mode & (MODE_BN_K | MODE_AP | MODE_FIXED_K | MODE_PRIMORIAL));
-  job.maxp = job.StopCriterion == STOP_AT_P ? job.StopValue : (base2Plain ? (int64_t{1} << 59) - 1 : (int64_t{1} << 47) - 1);
+  job.maxp = job.StopCriterion == STOP_AT_P ? StopLimit() : DefaultMaxp();
   if (job.StopCriterion == STOP_AFTER_HOURS) job.StopTime = time(nullptr);
-  fprint("#g%d candidates", static_cast<int>(job._nvalsleft));
+  fprint("#g%u candidates", job._nvalsleft);
   job.fAppend = false;
   dosieve(true);
   print("##");

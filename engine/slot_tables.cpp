@@ -5,15 +5,69 @@
 
 #include "engine/print.h"
 #include "engine/sieve_job.h"
+#include "fixedk/ksieve.h"
 #include "fixedn/clear.h"
+#include "fixedn/removal_rules.h"
 #include "fixedn/sieve_slots.h"
+#include "fixedn/work_procedures.h"
 
 namespace {
 
-// Interim work procedure: strikes nothing. The work-procedure and removal-rule tables
-// (which procedure for which base, form, prime size and processor; which rule for which
-// form) replace it together with the held-prime flush.
-void WorkProcNone(const int64_t&) {}
+constexpr int64_t BELOW_2_32 = 4294967295LL;
+constexpr int64_t BELOW_2_50 = (int64_t{1} << 50) - 1;
+
+// `_mode` without the bits that only modify a type's form.
+uint32_t formOf(uint32_t mode) { return mode & ~(MODE_EVEN_K | MODE_ODD_N | MODE_NOT_GENERALIZED | MODE_PRIMORIAL); }
+
+// First matching row: fixed-k forms, primorial, other bases, then base 2 by prime size and
+// processor features.
+WorkProcedure chooseWorkProcedure() {
+  const uint32_t mode = job._mode;
+  const bool primorial = mode & MODE_PRIMORIAL, progression = mode & MODE_AP;
+  if (mode & MODE_FIXED_K) {
+    if (job._base != 2 && !primorial && !(mode & MODE_BN_K)) {
+      FindBaseInverses();
+      return DoKSieveOtherBases;
+    }
+    if (job.MaxNum - job.MinNum > 2999) return job.tiny ? DoKSieve_tiny : DoKSieve;
+    return job.tiny ? DoKSieveOld_tiny : DoKSieveOld;
+  }
+  if (mode & MODE_BN_K) {
+    if (job._base != 2 && !primorial) {
+      FindBaseInverses();
+      return DoKSieveOtherBases;
+    }
+    return job.tiny ? DoKSieve_tiny : DoKSieve;
+  }
+  const bool bigp = job.firstp > BELOW_2_32;
+  if (primorial && progression) return bigp ? WorkProcPrimorial_AP_Bigp : WorkProcPrimorial_AP_Smallp;
+  if (primorial) return bigp ? WorkProcPrimorial_Bigp : WorkProcPrimorial_Smallp;
+  if (job._base != 2) {
+    if (progression) return WorkProcNotBase2_AP;
+    if (FindBaseInverses()) {
+      MaxpForWorkProcNotBase2 = static_cast<int64_t>((uint64_t{1} << 63) / job._base);
+      return WorkProcNotBase2;
+    }
+    return WorkProcNotBase2_NoInverses;
+  }
+  if (!bigp) return progression ? WorkProcBase2_AP_Smallp : WorkProcBase2_Smallp;
+  if (progression) return WorkProcBase2_AP_Bigp;
+  if (job.fSSE2) return WorkProcBase2_SSE2_Bigp;
+  if (!job.fCMOV) return WorkProcBase2_NoCMOV_Bigp;
+  if (job.firstp > BELOW_2_50) return WorkProcBase2_VeryBigp;
+  return WorkProcBase2_Bigp;
+}
+
+// The removal rule of the form (the small-candidate rule when tiny); the six-prime
+// procedure applies the single-form and twin rules inline.
+void chooseRemoveRoutine() {
+  const uint32_t form = formOf(job._mode);
+  RemoveRoutine = RemoveRuleFor(form, job.tiny);
+  if (job.tiny || workprocedure != WorkProcBase2_Bigp) return;
+  if (form == 0x0001) workprocedure = WorkProcBase2_Plus_Bigp;
+  if (form == 0x0002) workprocedure = WorkProcBase2_Minus_Bigp;
+  if (form == 0x0003) workprocedure = WorkProcBase2_Twin_Bigp;
+}
 
 // Types whose rules strike one class per prime: the bitmap can clear each class at once.
 bool oneClassPerPrime(uint32_t form) {
@@ -26,7 +80,7 @@ bool oneClassPerPrime(uint32_t form) {
 }
 
 void chooseClearRoutine() {
-  const uint32_t form = job._mode & ~(MODE_EVEN_K | MODE_ODD_N | MODE_NOT_GENERALIZED | MODE_PRIMORIAL);
+  const uint32_t form = formOf(job._mode);
   if (job.fUseHash) {
     ClearRoutine = ClearHash;
   } else if (job.fUseBitMap) {
@@ -48,8 +102,9 @@ void chooseClearRoutine() {
 }  // namespace
 
 void ChooseSieveProcedures() {
-  workprocedure = WorkProcNone;
-  RemoveRoutine = nullptr;
-  workflush = nullptr;
+  workprocedure = chooseWorkProcedure();
+  chooseRemoveRoutine();
+  // Only the fixed-n procedures hold primes back between calls.
+  workflush = (job._mode & MODE_N_VARIES) ? nullptr : FlushWorkProcedures;
   chooseClearRoutine();
 }
