@@ -17,6 +17,7 @@
 #include "fixedk/ksieve.h"
 #include "fixedk/progress.h"
 #include "fixedn/clear.h"
+#include "fixedn/removal_rules.h"
 #include "fixedn/work_procedures.h"
 #include "kernels/kernel_context.h"
 #include "kernels/modarith.h"
@@ -143,7 +144,8 @@ void SetSieveLimitAndTiny() {
       fprint("n is tiny : %d^%d+2*%" PRId64 "-1 = %" PRId64, b, n, MinNum, job.base_power_n + 2 * MinNum - 1);
     }
   } else if (mode & MODE_PRIMORIAL) {
-    const double LMax = std::log(static_cast<double>(MaxNum));
+    // The limit follows the largest member number (a chain's top link), not k·P.
+    const double LMax = std::log(static_cast<double>(MaxNum)) + LogTopMemberFactor();
     if (LMax + LogP < LIMIT_LOG) job.sievelimit = limitFrom(LMax + LogP, 10);
     applyLimit();
     job.tiny = Lmaxp >= std::log(static_cast<double>(MinNum)) + LogP;
@@ -152,7 +154,7 @@ void SetSieveLimitAndTiny() {
       fprint("n is tiny : %" PRId64 "*%d# = %" PRId64, MinNum, n, MinNum * job.tinyPrimorial);
     }
   } else {
-    const double LMax = std::log(static_cast<double>(MaxNum));
+    const double LMax = std::log(static_cast<double>(MaxNum)) + LogTopMemberFactor();
     if (Lb * n + LMax < LIMIT_LOG) job.sievelimit = limitFrom(Lb * n + LMax, 10);
     applyLimit();
     job.tiny = Lmaxp >= n * Lb + std::log(static_cast<double>(MinNum));

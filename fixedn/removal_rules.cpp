@@ -3,6 +3,8 @@
 // rules share one helper that knows each member's multiplier and constant.
 #include "fixedn/removal_rules.h"
 
+#include <cmath>
+
 #include "engine/sieve_job.h"
 #include "kernels/kernel_context.h"
 #include "kernels/modarith.h"
@@ -61,6 +63,18 @@ inline int64_t SG3Class(int64_t k0, int64_t p) {
 int64_t NextLink(int64_t r, int64_t p) {
   if (LinksHalve()) return (r & 1) ? (r + p) >> 1 : r >> 1;
   return mulmodp2(r, kernel._baseinverse, p);
+}
+
+double LogTopMemberFactor() {
+  int links = 0;
+  switch (job._mode & ~(MODE_EVEN_K | MODE_ODD_N | MODE_NOT_GENERALIZED | MODE_PRIMORIAL)) {
+    case 0x0005: case 0x0007: case 0x000A: case 0x000B: case 0x000F: links = 1; break;
+    case 0x001D: case 0x002E: links = 2; break;
+    case 0x0015: case 0x002A: case 0x003F: links = job.len3plus - 1; break;
+    case 0x1001: return std::log(2.0);
+    default: return 0;
+  }
+  return links * std::log(static_cast<double>(LinkFactor()));
 }
 
 // ---- Plain rules --------------------------------------------------------------------

@@ -51,6 +51,11 @@ void Remove_SG3_tiny(const int64_t& p, int64_t k0);
 // The fixed-k forms 0x0101/0x0102 take the plain rule even when tiny.
 RemoveProcedure RemoveRuleFor(uint32_t form, bool tiny);
 
+// ln of the factor by which the largest member number of the job exceeds k·X (X = b^n or
+// the primorial multiplier): the top link of a chain, the second link of a pair, 2k·X + 3.
+// The square-root limit of a run must come from the largest number, not from k·X.
+double LogTopMemberFactor();
+
 // The next-link map: the class of the −1 member one link up from class r (r/2 mod p for
 // base 2, primorial mode and chains not generalized; r·b^−1 mod p otherwise).
 int64_t NextLink(int64_t r, int64_t p);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -96,6 +97,24 @@ TEST_F(Removal, LongChainsKeepTheirOrder) {
   job.MaxNum = 2000000;
   Remove_BI3(1000003, 16);
   EXPECT_EQ(Classes(), (std::vector<int64_t>{1000003 - 16, 16, 1000003 - 8, 8, 1000003 - 4, 4, 1000003 - 2, 2}));
+}
+
+TEST_F(Removal, TopMemberFactorFollowsTheLargestNumber) {
+  Use(0x0A, 2, 7);  // SG: 2k.2^n - 1
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), std::log(2.0));
+  Use(0x05, 3, 7);  // generalized CC: k.3^(n+1) + 1
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), std::log(3.0));
+  Use(0x0405, 3, 7);  // not generalized: 2k.3^n + 1
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), std::log(2.0));
+  Use(0x2E, 7, 11);  // Lucky Minus: k.7^(n+1) over k.7^(n-1)
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), 2 * std::log(7.0));
+  Use(0x3F, 2, 11);
+  job.len3plus = 6;
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), 5 * std::log(2.0));
+  Use(0x1001, 5, 11);  // 2k.b^n + 3
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), std::log(2.0));
+  Use(0x0883, 2, 11);
+  EXPECT_DOUBLE_EQ(LogTopMemberFactor(), 0.0);
 }
 
 TEST_F(Removal, RuleTable) {
