@@ -1,13 +1,61 @@
-// Start-up order of the process (the full sequence is filled in as the subsystems land).
+// Start-up of the process: the interrupt handler, unbuffered output, the tables, the reset,
+// the settings file and the options, then the session and the settings write-back.
 #include "console/startup.h"
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 
+#include "console/front_end.h"
+#include "console/options.h"
+#include "console/session.h"
+#include "console/settings.h"
+#include "engine/print.h"
+#include "engine/sieve_job.h"
+#include "fixedn/bitmap.h"
 #include "primes/primetable.h"
 
-int MorvaneMain(int, char**) {
+extern "C" void sigterm_handler(int) {
+  // Only async-signal-safe work here: one write of `State` and write(2).
+  if (job.State == STATE_PREPARING) {
+    job.State = STATE_INTERRUPTED;
+  } else if (job.State == STATE_SIEVING) {
+    job.State = STATE_INTERRUPTED;
+    static const char message[] = "Stopping...\n";
+    ssize_t ignored = write(STDOUT_FILENO, message, sizeof message - 1);
+    (void)ignored;
+  }
+}
+
+namespace {
+void installInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = sigterm_handler;
+  sigemptyset(&action.sa_mask);
+  // Stays installed after each signal; a read at a prompt resumes rather than failing.
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+}  // namespace
+
+int MorvaneMain(int argc, char** argv) {
+  installInterruptHandler();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   FillPrimetable();
-  std::puts("The interactive dialogue is not available yet.");
+  initialise();
+  ResetToDefaults();
+  ReadSettings();
+  bool twoSaveFilesOption = ProcessOptions(argc, argv);
+  if (!ui.fTwoSaveFilesInIniFile && !twoSaveFilesOption)
+    printRaw("\nThere is a new Option to use two save files.\nIt is highly recommended that you use this option right "
+             "now.\n");
+  try {
+    DoSieving();
+  } catch (const ProgramExit& exit) {
+    return exit.status;  // a refused full command-line job: the settings are not written
+  }
+  WriteSettings();
   return 0;
 }

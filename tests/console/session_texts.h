@@ -1,0 +1,52 @@
+// Fixed console texts of the session, shared by the scripted dialogue tests.
+#pragma once
+#include <sys/stat.h>
+
+#include <string>
+
+inline const std::string Banner = "\nMorvane 2.82 - Use Control-C to manually stop the current sieving.\n";
+inline const std::string Recommendation =
+    "\nThere is a new Option to use two save files.\nIt is highly recommended that you use this option right now.\n";
+inline const std::string MainMenu =
+    "\nWhat do you want to do now ?\n"
+    "\t0 : To create a new file.\n"
+    "\t1 : To continue sieving an old file.\n"
+    "\t2 : To change one or several option(s).\n"
+    "\t3 : To get a service.\n"
+    "\t4 : To get some help.\n"
+    "\t5 : To exit from this program.\n"
+    "Please, enter your choice (0) : ";
+inline const std::string InputEnded = "\nThe console input has ended, so Morvane stops here.\n";
+inline const std::string OptionsMenu =
+    "\nWhat option do you want to change ?\n"
+    "\t0 : Worker thread priority\n"
+    "\t1 : Automatically continue sieving the last file on startup\n"
+    "\t2 : Sieve until...\n"
+    "\t3 : Set max Mb RAM to store values...\n"
+    "\t4 : Minutes between automatic saves...\n"
+    "\t5 : Log the numbers removed\n"
+    "\t6 : Use two save files\n"
+    "Please, enter your choice (0) : ";
+inline const std::string HelpMenu =
+    "\nWhat kind of help do you want to get ?\n\t0 : Usage\n\t1 : About\n\t2 : Contents\n"
+    "\t3 : What's new in this release\n\t4 : Types of sieve\n\t5 : Options\nPlease, enter your choice (0) : ";
+inline const std::string ServicesMenu =
+    "\nAvailable Services are :\n\t0 : Sieve across multiple machines - Duplicate.\n"
+    "\t1 : Sieve across multiple machines - Merge.\n\t2 : Primality test on several machines - Split.\n"
+    "Please, enter your choice (0) : ";
+inline const std::string NormalTypeMenu =
+    "\t0 : k.b^n+1\n\t1 : k.b^n-1\n\t2 : Twin: k.b^n±1\n\t3 : SG: k.b^n-1 & 2k.b^n-1\n"
+    "\t4 : CC: k.b^n+1 & 2k.b^n+1\n\t5 : BiTwin: k.b^n±1 & 2k.b^n±1\n\t6 : Twin/SG: k.b^n±1 & 2k.b^n-1\n"
+    "\t7 : Twin/CC: k.b^n±1 & 2k.b^n+1\n\t8 : LP: k.b^n±1 & k.b^(n-1)+1 & k.b^(n+1)+1\n"
+    "\t9 : LM: k.b^n±1 & k.b^(n-1)-1 & k.b^(n+1)-1\n\t10 : CC 1st kind\n\t11 : CC 2nd kind\n\t12 : BiTwin\n"
+    "\t13 : AP: b^n+2k-1 (-2 if b is odd)\n\t14 : 3-tuple: k.b^n±1 & k.b^n+5\n\t15 : 4-tuple: k.b^n±1, +5, +7\n"
+    "\t16 : k.b^n+1 with k fixed\n\t17 : k.b^n-1 with k fixed\n\t18 : SG: k.b^n+1 & 2k.b^n+3\n"
+    "\t19 : b^n+k with k fixed\n\t20 : b^n-k with k fixed\nPlease, enter your choice (0) : ";
+inline const std::string DefaultSettings =
+    "TrayIcon = 1\nWorkerThreadPriorityLowest = 1\nPriority = Normal\nBitmapThreshold = 400000000\n"
+    "MinutesBetweenWrites = 30\nDSM_TwoSaveFiles = 0\nDSM_AlwaysSave = 0\nTwoSaveFiles = 0\nDSM_LogDeleted = 0\n";
+
+inline bool fileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
