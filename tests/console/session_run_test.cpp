@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "console/session.h"
 #include "tests/console/session_texts.h"
 #include "tests/console/terminal.h"
@@ -89,7 +91,7 @@ TEST(OrdaxHandOff, InterruptedRunInFullCommandLineMode) {
       << t.screen;
   EXPECT_EQ(t.exitStatus(), 0);
   EXPECT_FALSE(fileExists(dir.file("ordax_args.txt")));
-  EXPECT_NE(readFile(dir.file("long.txt")).find(":P:1:2:1000\n"), std::string::npos);
+  EXPECT_NE(readFile(dir.file("long.txt")).find(":P:1:2:1\n1 1000\n"), std::string::npos);
 }
 
 TEST(OrdaxHandOff, InterruptedInteractiveRunAsksFirst) {
@@ -164,7 +166,8 @@ TEST(Settings, AutoStartContinuesTheFileOnce) {
                                dir.path());
   EXPECT_EQ(first.status, 0);
   EXPECT_NE(readFile(dir.file("Morvane.ini")).find("InputFileName = auto.txt\n"), std::string::npos);
-  RunResult again = runMorvane({}, dir.path());
+  // The stop criterion is not part of the file, so the continued run gets its own.
+  RunResult again = runMorvane({"-osp=2000"}, dir.path());
   EXPECT_EQ(again.status, 0);
   EXPECT_NE(again.output.find("Sieving an old file ; Input file name = auto.txt\nOutput file name = auto.txt\n"),
             std::string::npos)
@@ -192,4 +195,24 @@ TEST(Settings, OptionsOverrideTheFile) {
   EXPECT_NE(ini.find("BitmapThreshold = 838860800\n"), std::string::npos);
   EXPECT_NE(ini.find("MinutesBetweenWrites = 50\n"), std::string::npos);
   EXPECT_NE(ini.find("TwoSaveFiles = 1\n"), std::string::npos);
+}
+
+TEST(FullCommandLine, OneJobAsksNothingAndEndsAtTheStopValue) {
+  ScratchDir dir;
+  RunResult r = runMorvane({"-w", "-wp=out.txt", "-t=0", "-base=2", "-n=1000", "-kmin=1", "-kmax=1000", "-osp=1000"},
+                           dir.path());
+  EXPECT_EQ(r.status, 0);
+  // Times of day vary from run to run; everything else, status lines included, is fixed.
+  std::string output = std::regex_replace(r.output, std::regex("[0-9]{2}:[0-9]{2}:[0-9]{2} "), "HH:MM:SS ");
+  EXPECT_EQ(output, Recommendation + Banner +
+                        "Creating a new file ; Output file name = out.txt\nBase = 2\nn = 1000\nkmin = 1\nkmax = 1000\n"
+                        "Type : k.b^n+1\nThere is a stop criterion for this sieve:\n\nSieve up to p = 1000.\n\n"
+                        "Using bitmap : allocating 0.1Kb of RAM...\n...succeeded\n500 candidates\n"
+                        "Sieving numbers with 302 to 305 decimal digits\n\rInitialising sieve...\nDone.\n"
+                        "HH:MM:SS Starting sieve (reduced screen output while p < 1 billion)\n"
+                        "Sieved up to 1009\rHH:MM:SS Saving results to out.txt...\nHH:MM:SS ...done.\n"
+                        "Output file 'out.txt' generated, contains 500 k's\n\n");
+  std::string file = readFile(dir.file("out.txt"));
+  EXPECT_EQ(file.substr(0, file.find('\n') + 1), "1008:P:1:2:1\n");
+  EXPECT_EQ(readFile(dir.file("Morvane.ini")), DefaultSettings);
 }
