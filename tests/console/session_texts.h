@@ -2,6 +2,7 @@
 #pragma once
 #include <sys/stat.h>
 
+#include <regex>
 #include <string>
 
 inline const std::string Banner = "\nMorvane 2.82 - Use Control-C to manually stop the current sieving.\n";
@@ -45,6 +46,11 @@ inline const std::string NormalTypeMenu =
 inline const std::string DefaultSettings =
     "TrayIcon = 1\nWorkerThreadPriorityLowest = 1\nPriority = Normal\nBitmapThreshold = 400000000\n"
     "MinutesBetweenWrites = 30\nDSM_TwoSaveFiles = 0\nDSM_AlwaysSave = 0\nTwoSaveFiles = 0\nDSM_LogDeleted = 0\n";
+
+// A saved k.2^1000+1 sieve file: its header, then lines "k 1000".
+inline bool isSavedKTimes2To1000Plus1(const std::string& file) {
+  return std::regex_search(file, std::regex("^[0-9]+:P:1:2:1\n[0-9]+ 1000\n"));
+}
 
 inline bool fileExists(const std::string& path) {
   struct stat st;
