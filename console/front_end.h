@@ -31,7 +31,6 @@ struct FrontEnd {
   bool fAutoStart = false;  // the settings file named a file to continue
   std::string AutoRunFile;
   bool fAutoStartHidden = false;
-  bool fTest = false;  // timing diagnostic of the sieve loop (settings key QZTEST)
 
   // Range of the first file of an auto-increment series.
   int64_t SaveMinNum = 0;

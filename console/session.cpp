@@ -19,6 +19,7 @@
 #include "engine/print.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
+#include "fixedn/sieve_slots.h"
 #include "primes/primetable.h"
 
 namespace {
@@ -262,7 +263,10 @@ void runFile() {
   setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), ui.WorkerThreadPriority);
   try {
     SieveFile(&ui.fGenerateFile);
+  } catch (const SieveStop&) {
+    // All values removed or a failed verification: the file is already saved.
   } catch (...) {
+    // Anything else that escapes the run is discarded too; the session goes on.
   }
   setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), 0);  // refused without privileges: ignored
 }

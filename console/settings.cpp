@@ -12,6 +12,7 @@
 #include "console/front_end.h"
 #include "console/prompts.h"
 #include "engine/sieve_job.h"
+#include "engine/sieve_loop.h"
 
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -67,7 +68,7 @@ void ApplySettingsLine(const std::string& line) {
     job.TwoSaveFiles = number == 1;
     ui.fTwoSaveFilesInIniFile = true;
   } else if (key == "QZTEST") {
-    ui.fTest = true;
+    fTest = true;
   } else if (key == "InputFileName") {
     // The whole name, so that a series file such as 17_work.txt is found again.
     std::string name = line.substr(pos);
@@ -115,7 +116,7 @@ void WriteSettings(const char* path) {
   std::fprintf(f, "TwoSaveFiles = %d\n", job.TwoSaveFiles ? 1 : 0);
   std::fprintf(f, "DSM_LogDeleted = %d\n", ui.DSM_LogDeleted ? 1 : 0);
   if (ui.fAutoStartRequired && !job.outbuff.empty()) std::fprintf(f, "InputFileName = %s\n", job.outbuff.c_str());
-  if (ui.fTest) std::fprintf(f, "QZTEST = 1\n");
+  if (fTest) std::fprintf(f, "QZTEST = 1\n");
   if (ui.fAutoStartHidden) std::fprintf(f, "Hidden = 1\n");
   std::fclose(f);
 }

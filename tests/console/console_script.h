@@ -8,6 +8,7 @@
 #include "console/prompts.h"
 #include "engine/print.h"
 #include "engine/sieve_job.h"
+#include "engine/sieve_loop.h"
 
 class ConsoleScript {
  public:
@@ -35,4 +36,5 @@ class ConsoleScript {
 inline void freshState() {
   job = SieveJob{};
   ui = FrontEnd{};
+  fTest = false;
 }

@@ -59,7 +59,7 @@ TEST(Settings, ReadingRules) {
        [] { return ui.DSM_TwoSaveFiles && ui.DSM_DSMYNC && ui.DSM_LogDeleted; }, "DSM flags"},
       {"DSM_TwoSaveFiles = 2\nDSM_AlwaysSave = 0\n", [] { return !ui.DSM_TwoSaveFiles && !ui.DSM_DSMYNC; },
        "DSM only for 1"},
-      {"QZTEST = 0\n", [] { return ui.fTest; }, "QZTEST any value"},
+      {"QZTEST = 0\n", [] { return fTest; }, "QZTEST any value"},
       {"Hidden = 1\n", [] { return ui.fAutoStartHidden; }, "hidden"},
       {"InputFileName = work_1.txt\n", [] { return ui.fAutoStart && ui.AutoRunFile == "work_1.txt"; },
        "whole file name"},
@@ -91,7 +91,7 @@ TEST(Settings, OptionalKeysAndRoundTrip) {
   job.WriteIterations = 12;
   ui.DSM_TwoSaveFiles = true;
   job.TwoSaveFiles = true;
-  ui.fTest = true;
+  fTest = true;
   ui.fAutoStartHidden = true;
   job.outbuff = "17_work.txt";
   WriteSettings(dir.file("a.ini").c_str());
@@ -117,7 +117,7 @@ TEST(Settings, OptionalKeysAndRoundTrip) {
   EXPECT_EQ(ui.WorkerThreadPriority, 0);
   EXPECT_EQ(job.BitMapThreshold, 838860800);
   EXPECT_EQ(job.WriteIterations, 12u);
-  EXPECT_TRUE(ui.DSM_TwoSaveFiles && job.TwoSaveFiles && ui.fTest && ui.fAutoStartHidden && ui.fAutoStart);
+  EXPECT_TRUE(ui.DSM_TwoSaveFiles && job.TwoSaveFiles && fTest && ui.fAutoStartHidden && ui.fAutoStart);
   EXPECT_EQ(ui.AutoRunFile, "17_work.txt");
   freshState();
 }
