@@ -90,6 +90,7 @@ void SieveOnePrime(const KForm& form, int64_t p, PrimeStrikes& s) {
 }  // namespace
 
 int CommonSpacing() {
+  if (!job.fUseBitMap) return 1;  // a sparse store: every spacing divides 1
   const uint64_t last = static_cast<uint64_t>(job.MaxNum - job.MinNum);
   uint64_t u = 0;
   int64_t d = 0;

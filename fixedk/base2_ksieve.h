@@ -12,9 +12,9 @@ void Base2KSieve(bool fTimedSaves);
 // Benchmark-only switch: false turns the quadratic-residue skip off.
 extern bool fBase2KSieveResidueSkip;
 
-// The candidates' common spacing d as the search uses it: the gcd of the survivors' offsets
-// (0 when no survivor lies above offset 0), reduced to at most 48 (a result above 48 could
-// not be reduced).
+// The candidates' common spacing d: the gcd of the survivors' offsets, the differences
+// taken from offset 0 (1 when no survivor lies above offset 0, or the set is not a bitmap);
+// then reduced to at most 48 (a result above 48 could not be reduced).
 int CommonSpacing();
 int ReduceSpacing(int d);
 

@@ -76,8 +76,9 @@ void DoKSieveOld(const int64_t& pr) {
   const uint32_t period = static_cast<uint32_t>(w.period);
   const uint32_t lowest = hit % period;
   PrimeStrikes s;
-  if (job.MinNum + lowest <= kMaxTinyExponent || (job.LogDeleted && p > kLogRemovalsAbove)) {
-    // One at a time, so that a candidate equal to p is kept and each removal is logged.
+  if (!job.fUseBitMap || job.MinNum + lowest <= kMaxTinyExponent ||
+      (job.LogDeleted && p > kLogRemovalsAbove)) {
+    // One at a time: a sparse store, a candidate equal to p kept, each removal logged.
     StrikeClass(oldForm, lowest, period, p, s);
   } else {
     const uint32_t before = job._nvalsleft;

@@ -6,6 +6,7 @@
 
 #include "engine/sieve_job.h"
 #include "fixedk/kform.h"
+#include "fixedn/array_store.h"
 #include "fixedn/bitmap.h"
 #include "fixedn/clear.h"
 
@@ -24,19 +25,30 @@ struct PrimeStrikes {
   }
 };
 
-// Strikes the candidate at bit offset (n = MinNum + offset) for p, unless it is already
-// gone or its number is p itself.
+// Removes n from the hash or array store (the sets too sparse for a bitmap); true when it
+// was still there.
+bool RemoveFromSparseStore(int64_t n);
+
+// Removes n from whichever store holds the candidates; true when it was still there.
+inline bool RemoveCandidate(int64_t n) {
+  if (!job.fUseBitMap) return RemoveFromSparseStore(n);
+  const uint32_t i = static_cast<uint32_t>(n - job.MinNum);
+  if (!GetBit(i)) return false;
+  ClearBit(i);
+  return true;
+}
+
+// Strikes the candidate n = MinNum + offset for p, unless it is already gone or its number
+// is p itself.
 inline void StrikeOffset(const KForm& form, uint32_t offset, int64_t p, PrimeStrikes& s) {
-  if (!GetBit(offset)) return;
   const int64_t n = job.MinNum + offset;
-  if (CandidateIsP(form, n, p)) return;
-  ClearBit(offset);
+  if (CandidateIsP(form, n, p) || !RemoveCandidate(n)) return;
   --job._nvalsleft;
   s.Add(n);
   if (job.LogDeleted && p > kLogRemovalsAbove) LogDeletedValue(p, 'n', n);
 }
 
-// Strikes every offset first, first + step, ... below `range` one at a time.
+// Strikes the offsets first, first + step, ... of the range one at a time.
 void StrikeClass(const KForm& form, uint32_t first, uint32_t step, int64_t p, PrimeStrikes& s);
 
 // After a prime's removals: Verify the last n struck (fVerify), report it when report is

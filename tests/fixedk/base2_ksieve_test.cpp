@@ -72,6 +72,19 @@ TEST(Base2KSieve, ResidueSkipChangesNothingButTime) {
   EXPECT_EQ(SurvivingN(), with);
 }
 
+TEST(Base2KSieve, SparseStoresGiveTheSameSurvivors) {
+  const FixedKCase c = Case(0x0101, 3, 1, 5000);
+  SetUpFixedKJob(c);
+  RunFromStart(100000);
+  const std::vector<int64_t> bitmap = SurvivingN();
+  for (bool hash : {false, true}) {
+    SetUpFixedKJob(c);
+    UseSparseStore(hash);
+    RunFromStart(100000);
+    EXPECT_EQ(SurvivingN(), bitmap) << (hash ? "hash" : "array");
+  }
+}
+
 TEST(Base2KSieve, ContinuingEqualsOneRun) {
   const FixedKCase c = Case(0x0102, 3, 1, 30000);
   SetUpFixedKJob(c);

@@ -8,7 +8,9 @@
 
 #include "engine/sieve_job.h"
 #include "fixedk/ksieve.h"
+#include "fixedn/array_store.h"
 #include "fixedn/bitmap.h"
+#include "fixedn/hash_store.h"
 #include "fixedn/sieve_slots.h"
 #include "fixedn/work_procedures.h"
 #include "kernels/kernel_context.h"
@@ -72,6 +74,7 @@ void SetUpFixedKJob(const FixedKCase& c) {
   if (c.base != 2) FindBaseInverses();
 
   const uint64_t width = static_cast<uint64_t>(c.nmax - c.nmin + 1);
+  job.fUseBitMap = true;
   AllocateBitmap(width);
   range = static_cast<uint32_t>(width);
   job._nvalsleft = 0;
@@ -97,10 +100,36 @@ void SetUpFixedKJob(const FixedKCase& c) {
   oracleJob.kFactors = c.factors;
 }
 
+void UseSparseStore(bool hash) {
+  const std::vector<int64_t> values = SurvivingN();
+  job.fUseBitMap = false;
+  job.fUseHash = hash;
+  job.nvals = static_cast<uint32_t>(values.size());
+  if (hash) {
+    CanCreateHash(static_cast<int>(values.size()), job.BitMapThreshold / 8);
+    CreateHash(static_cast<int>(values.size()));
+    for (int64_t v : values) AddToHash(v);
+  } else {
+    AllocateArray(job.nvals);
+    for (size_t i = 0; i < values.size(); ++i) vals[i] = values[i];
+  }
+}
+
+bool IsCandidateNow(int64_t n) {
+  if (job.fUseBitMap) return GetBit(static_cast<uint32_t>(n - job.MinNum)) != 0;
+  if (job.fUseHash) {
+    for (int32_t i = FirstNumericValue; i >= 0; i = Hash[i].next)
+      if (Hash[i].value() == n) return !Hash[i].deleted();
+    return false;
+  }
+  const int64_t i = FindInArray(n, 0, job.nvals);
+  return i >= 0 && !IsMarked(vals[i]);
+}
+
 std::vector<int64_t> SurvivingN() {
   std::vector<int64_t> out;
   for (int64_t n = job.MinNum; n <= job.MaxNum; ++n)
-    if (GetBit(static_cast<uint32_t>(n - job.MinNum))) out.push_back(n);
+    if (IsCandidateNow(n)) out.push_back(n);
   return out;
 }
 
@@ -116,7 +145,7 @@ std::string CompareWithOracle(const FixedKCase& c, const std::vector<uint64_t>& 
   uint32_t count = 0;
   for (int64_t n = c.nmin; n <= c.nmax; ++n) {
     if (!oracleIsCandidate(oracleJob, n)) continue;
-    const bool survives = GetBit(static_cast<uint32_t>(n - c.nmin)) != 0;
+    const bool survives = IsCandidateNow(n);
     count += survives;
     const uint64_t d = first[static_cast<size_t>(n - c.nmin)];
     if (survives == (d == 0)) continue;

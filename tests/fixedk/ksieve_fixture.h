@@ -21,7 +21,14 @@ struct FixedKCase {
 // checks divisibility with the oracle.
 void SetUpFixedKJob(const FixedKCase& c);
 
-// The n still set in the bitmap, ascending.
+// Moves the candidates from the bitmap into the hash store (hash) or the array store, as a
+// range too wide for the bitmap holds them.
+void UseSparseStore(bool hash);
+
+// Whether n is still a candidate, whichever store holds it.
+bool IsCandidateNow(int64_t n);
+
+// The n still candidates, ascending.
 std::vector<int64_t> SurvivingN();
 
 // "" when the survivors are exactly those the oracle keeps after the given primes (the

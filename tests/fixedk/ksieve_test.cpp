@@ -144,6 +144,24 @@ TEST(DoKSieveOtherBases, WideProductsNearTwoToThe47) {
   EXPECT_EQ(Sieve(Case(0x8002, 255253, 2, 1, 400), DoKSieveOtherBases, window), "");
 }
 
+TEST(FixedKSieves, SparseStoresGiveTheSameSurvivors) {
+  // A range wider than the bitmap threshold is held in the hash or the array store.
+  const struct {
+    FixedKCase c;
+    Procedure procedure;
+  } runs[] = {{Case(0x0101, 2, 3, 1, 5000), DoKSieve_tiny},
+              {Case(0x0102, 2, 5, 1, 2000), DoKSieveOld},
+              {Case(0x8002, 3, 6, 1, 3000), DoKSieveOtherBases}};
+  for (const auto& r : runs) {
+    for (bool hash : {false, true}) {
+      SetUpFixedKJob(r.c);
+      UseSparseStore(hash);
+      SieveWith(r.procedure, SmallPrimes());
+      EXPECT_EQ(CompareWithOracle(r.c, SmallPrimes()), "") << "mode " << r.c.mode << (hash ? " hash" : " array");
+    }
+  }
+}
+
 TEST(DoKSieve, PrimeDividingKLeavesEveryCandidate) {
   SetUpFixedKJob(Case(0x0101, 2, 15, 3001, 9000));
   const uint32_t before = job._nvalsleft;
