@@ -29,8 +29,7 @@ inline void SetBit(uint32_t i) { _bitmap[i >> 5] |= _onebits[i & 31]; }
 
 // Clear first, first + step, ... below `range`, counting each set bit off `_nvalsleft`.
 void fastclear(uint32_t first, uint32_t step);
-// Clear the union of the classes nums[i] + j*step in one ascending pass up to `range`.
-// nums is ascending and spans at most one step (nums[count-1] <= nums[0] + step).
+// Clear the union of the classes nums[i] + j*step below `range` (the classes of one prime).
 void fastclear2(const uint32_t* nums, uint32_t count, uint32_t step);
 // Clear start, start - step, ... down to the last index not below 0.
 void revfastclear(uint32_t start, uint32_t step);

@@ -103,16 +103,8 @@ inline void addWork(int64_t step, uint64_t classes) {
   nops += 100;
 }
 
-// Clears the pending batch; the merged sweep needs its first members within one step.
 void clearBatch() {
-  const uint32_t* nums = multivals_nums.data();
-  uint32_t count = static_cast<uint32_t>(multivals_nums.size());
-  if (nums[count - 1] - nums[0] <= multivals_add) {
-    fastclear2(nums, count, multivals_add);
-  } else {
-    // A class moved one period up (small candidates) spans more than one step.
-    for (uint32_t j = 0; j < count; ++j) fastclear(nums[j], multivals_add);
-  }
+  fastclear2(multivals_nums.data(), static_cast<uint32_t>(multivals_nums.size()), multivals_add);
 }
 
 // Clears the pending batch and verifies its classes when anything went.

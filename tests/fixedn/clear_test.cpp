@@ -149,6 +149,32 @@ TEST(Fastclear, MergedSweepEqualsSeparateClearsAndRevGoesDown) {
   EXPECT_EQ(Survivors(Store::Bitmap), std::vector<int64_t>(ref.begin(), ref.end()));
 }
 
+TEST(Fastclear, WordMasksAndWalksStrikeWhatAPlainLoopStrikes) {
+  std::mt19937_64 rng(99);
+  for (int round = 0; round < 300; ++round) {
+    const uint32_t bits = 200 + static_cast<uint32_t>(rng() % 20000);
+    ResetForStoreTest(0, bits - 1, 10, false);
+    std::vector<int64_t> start;
+    for (uint32_t i = 0; i < bits; ++i)
+      if (rng() % 3) start.push_back(i);
+    FillStore(Store::Bitmap, start);
+    SetBit(bits);  // a stray bit past the range stays
+    const uint32_t step = 3 + static_cast<uint32_t>(rng() % (round % 2 ? 60 : 2000));
+    const uint32_t count = 1 + static_cast<uint32_t>(rng() % 6);
+    std::vector<uint32_t> nums;
+    for (uint32_t j = 0; j < count; ++j) nums.push_back(static_cast<uint32_t>(rng() % std::min(bits, 2 * step)));
+    std::sort(nums.begin(), nums.end());
+    std::set<int64_t> ref(start.begin(), start.end());
+    for (uint32_t n : nums)
+      for (int64_t v = n; v < bits; v += step) ref.erase(v);
+    if (count == 1) fastclear(nums[0], step);
+    else fastclear2(nums.data(), count, step);
+    ASSERT_EQ(Survivors(Store::Bitmap), std::vector<int64_t>(ref.begin(), ref.end())) << "round " << round;
+    ASSERT_EQ(job._nvalsleft, ref.size());
+    ASSERT_TRUE(GetBit(bits));
+  }
+}
+
 TEST(ClearHandOvers, BatchingGivesWayAbove1e8AndOnePassAbove1e9) {
   std::string out;
   setPrintCapture(&out);
