@@ -43,6 +43,13 @@ inline const std::string NormalTypeMenu =
     "\t13 : AP: b^n+2k-1 (-2 if b is odd)\n\t14 : 3-tuple: k.b^n±1 & k.b^n+5\n\t15 : 4-tuple: k.b^n±1, +5, +7\n"
     "\t16 : k.b^n+1 with k fixed\n\t17 : k.b^n-1 with k fixed\n\t18 : SG: k.b^n+1 & 2k.b^n+3\n"
     "\t19 : b^n+k with k fixed\n\t20 : b^n-k with k fixed\nPlease, enter your choice (0) : ";
+inline const std::string PrimorialTypeMenu =
+    "\t0 : k.n#+1\n\t1 : k.n#-1\n\t2 : Twin: k.n#±1\n\t3 : SG: k.n#-1 & 2.k.n#-1\n\t4 : CC: k.n#+1 & 2.k.n#+1\n"
+    "\t5 : BiTwin: k.n#±1 & 2.k.n#±1\n\t6 : Twin/SG: k.n#±1 & 2.k.n#-1\n\t7 : Twin/CC: k.n#±1 & 2.k.n#+1\n"
+    "\t8 : LP: k.n#±1 & ½.k.n#+1 & 2.k.n#+1\n\t9 : LM: k.n#±1 & ½.k.n#-1 & 2.k.n#-1\n\t10 : CC 1st kind\n"
+    "\t11 : CC 2nd kind\n\t12 : BiTwin\n\t13 : AP: n#+2k-1\n\t14 : 3-tuple: k.n#/5±1 & k.n#/5+5\n"
+    "\t15 : 4-tuple: k.n#/35±1, +5, +7\n\t16 : PrimoProth: k#.2^n+1 with k fixed\n"
+    "\t17 : PrimoProth: k#.2^n-1 with k fixed\nPlease, enter your choice (0) : ";
 inline const std::string DefaultSettings =
     "TrayIcon = 1\nWorkerThreadPriorityLowest = 1\nPriority = Normal\nBitmapThreshold = 400000000\n"
     "MinutesBetweenWrites = 30\nDSM_TwoSaveFiles = 0\nDSM_AlwaysSave = 0\nTwoSaveFiles = 0\nDSM_LogDeleted = 0\n";
@@ -55,4 +62,44 @@ inline bool isSavedKTimes2To1000Plus1(const std::string& file) {
 inline bool fileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+// A run's output with what depends on the machine or the clock made fixed: the processor
+// features line becomes "CPU capabilities: <features>", every time of day "HH:MM:SS", and
+// removal reports after the first one of a run (they appear only when the run crosses a
+// second of the clock) are dropped with their "left" line and a rate line after them.
+inline std::string normaliseRun(const std::string& output) {
+  static const std::regex cpu("CPU capabilities: CMOV: (S|Uns)upported\\. SSE2: (S|Uns)upported\\.");
+  static const std::regex clock("[0-9][0-9]:[0-9][0-9]:[0-9][0-9]");
+  static const std::regex report("HH:MM:SS [0-9]+ [kn]'s remaining\\. p=[0-9]+ divides [kn]=[0-9]+\n");
+  const std::string text =
+      std::regex_replace(std::regex_replace(output, cpu, "CPU capabilities: <features>"), clock, "HH:MM:SS");
+  auto lineEnd = [&text](size_t from) {
+    size_t end = text.find('\n', from);
+    return end == std::string::npos ? text.size() : end + 1;
+  };
+  std::string result;
+  bool reported = false;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = lineEnd(pos);
+    std::string line = text.substr(pos, end - pos);
+    pos = end;
+    if (line.find("Starting sieve") != std::string::npos) reported = false;
+    // A report may follow a status line that ends with '\r'.
+    size_t cr = line.rfind('\r');
+    std::string tail = cr == std::string::npos ? line : line.substr(cr + 1);
+    if (std::regex_match(tail, report)) {
+      if (reported) {
+        result += line.substr(0, line.size() - tail.size());
+        for (const char* follower : {"'s left\n", "Rate: "}) {
+          end = lineEnd(pos);
+          if (text.substr(pos, end - pos).find(follower) != std::string::npos) pos = end;
+        }
+        continue;
+      }
+      reported = true;
+    }
+    result += line;
+  }
+  return result;
 }
