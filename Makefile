@@ -1,11 +1,13 @@
 # Everyday entry points; CMake does the real work in build/ (release) and build-asan/.
 JOBS ?= 2
 BUILD ?= build
+# Extra CMake settings, e.g. CMAKE_ARGS=-DMORVANE_WERROR=ON (CI does so).
+CMAKE_ARGS ?=
 
 .PHONY: all demo test bench asan clean
 
 all:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: all
@@ -20,7 +22,7 @@ bench:
 	bash scripts/bench.sh $(BUILD)
 
 asan:
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON >/dev/null
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON $(CMAKE_ARGS) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
