@@ -31,39 +31,6 @@ std::string manyLines(int count) {
   return sieveText("5000:T:1:2:3", ks, 321);
 }
 
-TEST_F(TestSplit, DealsEveryLineOnceInOrderInProportionToSpeed) {
-  const int count = 4000;
-  ASSERT_TRUE(split(manyLines(count), {100, 300}));
-  auto first = lines("input_100_1");
-  auto second = lines("input_300_2");
-  ASSERT_FALSE(first.empty());
-  ASSERT_FALSE(second.empty());
-  EXPECT_EQ(first[0], "5000:T:1:2:3");
-  EXPECT_EQ(second[0], "5000:T:1:2:3");
-  EXPECT_EQ(first.size() + second.size() - 2, static_cast<size_t>(count));
-  // Each file keeps the input order, so walking both in step rebuilds the input.
-  std::istringstream input(manyLines(count));
-  std::string line;
-  std::getline(input, line);
-  size_t i = 1, j = 1;
-  while (std::getline(input, line)) {
-    if (i < first.size() && first[i] == line) {
-      ++i;
-    } else {
-      ASSERT_LT(j, second.size());
-      ASSERT_EQ(second[j], line);
-      ++j;
-    }
-  }
-  double share = (first.size() - 1) / static_cast<double>(count);
-  EXPECT_GT(share, 0.21);
-  EXPECT_LT(share, 0.29);
-  EXPECT_EQ(console,
-            "All done. The output files have the speed appended to them, then a number - for example "
-            "a 100 MHz machine's file could be called '" +
-                dir.file("input") + "_100_1'\n");
-}
-
 TEST_F(TestSplit, OneMachineReceivesEveryLine) {
   ASSERT_TRUE(split(manyLines(50), {50}));
   EXPECT_EQ(readFile(dir.file("input_50_1")), manyLines(50));
