@@ -9,6 +9,7 @@
 
 #include "console/session.h"
 #include "tests/console/session_texts.h"
+#include "tests/console/sieved_file.h"
 #include "tests/console/terminal.h"
 #include "tests/support/run_binary.h"
 
@@ -43,7 +44,8 @@ TEST(OrdaxHandOff, FullCommandLineReplacesTheProcess) {
   EXPECT_NE(r.output.find("\n*** SIEVING COMPLETE - CALLING ORDAX...\n"), std::string::npos) << r.output;
   EXPECT_EQ(readFile(dir.file("ordax_args.txt")), "h.txt\n-n\n-x\n");
   EXPECT_FALSE(fileExists(dir.file("Morvane.ini"))) << "the hand-off ends the program without the settings write";
-  EXPECT_TRUE(fileExists(dir.file("h.txt")));
+  // The tester gets the finished file, sieved to the stop prime 1009.
+  EXPECT_EQ(sievedFileProblem(dir.file("h.txt"), "1008:P:1:2:1\n", OracleJob(0x1, 2, 100), 1, 200), "");
 }
 
 TEST(OrdaxHandOff, MissingTesterFails) {
@@ -76,6 +78,7 @@ TEST(OrdaxHandOff, InteractiveChecksThenHandOff) {
       << r.output;
   EXPECT_NE(r.output.find("\n*** SIEVING COMPLETE - CALLING ORDAX...\n"), std::string::npos) << r.output;
   EXPECT_EQ(readFile(dir.file("ordax_args.txt")), "i.txt\n-q\n");
+  EXPECT_EQ(sievedFileProblem(dir.file("i.txt"), "1008:P:1:2:1\n", OracleJob(0x1, 2, 100), 1, 200), "");
 }
 
 TEST(OrdaxHandOff, InterruptedRunInFullCommandLineMode) {
@@ -128,8 +131,10 @@ TEST(Series, FixedKStepsToOddKUntilTheLimit) {
   EXPECT_NE(r.output.find("Next value for k = 7\nnmin = 1\nnmax = 300\nType : k.b^n+1 with k fixed\n"),
             std::string::npos);
   EXPECT_NE(r.output.find("The sieve limit has been reached\n"), std::string::npos);
-  EXPECT_TRUE(fileExists(dir.file("5_fk.txt")));
-  EXPECT_TRUE(fileExists(dir.file("7_fk.txt")));
+  for (int k : {5, 7}) {
+    const std::string name = std::to_string(k) + "_fk.txt";
+    EXPECT_EQ(sievedFileProblem(dir.file(name), "2002:P:1:2:257\n", OracleJob(0x101, 2, k), 1, 300), "");
+  }
   EXPECT_FALSE(fileExists(dir.file("6_fk.txt")));
   EXPECT_FALSE(fileExists(dir.file("9_fk.txt")));
 }
@@ -141,8 +146,11 @@ TEST(Series, FixedKOnAnOddBaseStepsToEvenK) {
                            dir.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.output.find("Next value for k = 6\n"), std::string::npos) << r.output;
-  EXPECT_TRUE(fileExists(dir.file("4_o.txt")));
-  EXPECT_TRUE(fileExists(dir.file("6_o.txt")));
+  for (int k : {4, 6}) {
+    const std::string name = std::to_string(k) + "_o.txt";
+    EXPECT_EQ(sievedFileProblem(dir.file(name), "2002:P:1:3:257\n", OracleJob(0x101, 3, k), 1, 100), "");
+  }
+  EXPECT_FALSE(fileExists(dir.file("8_o.txt")));
 }
 
 TEST(Series, PrimorialStepsThroughTablePrimes) {
@@ -156,7 +164,10 @@ TEST(Series, PrimorialStepsThroughTablePrimes) {
   EXPECT_NE(r.output.find("Next value for n = 101\n"), std::string::npos);
   EXPECT_NE(r.output.find("Next value for n = 103\n"), std::string::npos);
   EXPECT_NE(r.output.find("The sieve limit has been reached\n"), std::string::npos);
-  for (const char* name : {"97_pr.txt", "101_pr.txt", "103_pr.txt"}) EXPECT_TRUE(fileExists(dir.file(name))) << name;
+  for (int n : {97, 101, 103}) {
+    const std::string name = std::to_string(n) + "_pr.txt";
+    EXPECT_EQ(sievedFileProblem(dir.file(name), "2002:P:1:2:65\n", OracleJob(0x41, 2, n), 1, 500), "");
+  }
 }
 
 TEST(Settings, AutoStartContinuesTheFileOnce) {

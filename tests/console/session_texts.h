@@ -43,6 +43,10 @@ inline const std::string NormalTypeMenu =
     "\t13 : AP: b^n+2k-1 (-2 if b is odd)\n\t14 : 3-tuple: k.b^n±1 & k.b^n+5\n\t15 : 4-tuple: k.b^n±1, +5, +7\n"
     "\t16 : k.b^n+1 with k fixed\n\t17 : k.b^n-1 with k fixed\n\t18 : SG: k.b^n+1 & 2k.b^n+3\n"
     "\t19 : b^n+k with k fixed\n\t20 : b^n-k with k fixed\nPlease, enter your choice (0) : ";
+inline const std::string SieveUntilMenu =
+    "\nSieve until :\n\t0 : Sieve until manually stopped\n\t1 : Sieve up to p = (1000)\n"
+    "\t2 : Sieve until there are (1000) k's or n's remaining\n\t3 : Sieve for (24) hours\n"
+    "\t4 : Sieve until the rate is (0.1) seconds per k or n\nPlease, enter your choice (0) : ";
 inline const std::string PrimorialTypeMenu =
     "\t0 : k.n#+1\n\t1 : k.n#-1\n\t2 : Twin: k.n#±1\n\t3 : SG: k.n#-1 & 2.k.n#-1\n\t4 : CC: k.n#+1 & 2.k.n#+1\n"
     "\t5 : BiTwin: k.n#±1 & 2.k.n#±1\n\t6 : Twin/SG: k.n#±1 & 2.k.n#-1\n\t7 : Twin/CC: k.n#±1 & 2.k.n#+1\n"
@@ -62,6 +66,21 @@ inline bool isSavedKTimes2To1000Plus1(const std::string& file) {
 inline bool fileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+// The lines of a new file's run as normaliseRun leaves them: the opening (processor, store,
+// candidates, size), the start of fixed-n and of fixed-k sieves, and the close of a run
+// stopped at the first prime above 1000.
+inline std::string runOpening(const std::string& kb, int candidates, const std::string& digits) {
+  return "CPU capabilities: <features>\nUsing bitmap : allocating " + kb + " of RAM...\n...succeeded\n" +
+         std::to_string(candidates) + " candidates\nSieving numbers with " + digits + " decimal digits\n";
+}
+inline const std::string FixedNStart =
+    "\rInitialising sieve...\nDone.\nHH:MM:SS Starting sieve (reduced screen output while p < 1 billion)\n";
+inline const std::string FixedKStart = "\rInitialising sieve...\nDone.\nHH:MM:SS Starting sieve \n";
+inline std::string runClosing(const std::string& file, int survivors, char letter) {
+  return "Sieved up to 1009\rHH:MM:SS Saving results to " + file + "...\nHH:MM:SS ...done.\nOutput file '" + file +
+         "' generated, contains " + std::to_string(survivors) + " " + letter + "'s\n\n";
 }
 
 // A run's output with what depends on the machine or the clock made fixed: the processor
