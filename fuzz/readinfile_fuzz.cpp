@@ -14,16 +14,25 @@
 #include "primes/primetable.h"
 
 namespace {
-std::string scratchFile() {
-  char pattern[] = "/tmp/readinfile-fuzz-XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd >= 0) close(fd);
-  return pattern;
-}
+// One scratch file for the whole session, removed at exit.
+struct ScratchFile {
+  std::string path;
+  ScratchFile() {
+    char pattern[] = "/tmp/readinfile-fuzz-XXXXXX";
+    int fd = mkstemp(pattern);
+    if (fd >= 0) close(fd);
+    path = pattern;
+  }
+  ~ScratchFile() {
+    std::remove(path.c_str());
+    std::remove((path + "~").c_str());
+  }
+};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = scratchFile();
+  static const ScratchFile scratch;
+  const std::string& path = scratch.path;
   static std::string sink;
   static bool ready = false;
   if (!ready) {
