@@ -1,9 +1,17 @@
 // The one instance of the console front end's state, and its reset between jobs.
 #include "console/front_end.h"
 
+#include <cmath>
+
 #include "engine/sieve_job.h"
 
 FrontEnd ui;
+
+int64_t RateStopValue(double seconds) {
+  const double tenths = std::trunc(seconds * 10);
+  if (!(tenths >= 1)) return 1;  // converting a value out of range would be undefined
+  return tenths > 1e18 ? INT64_C(1000000000000000000) : static_cast<int64_t>(tenths);
+}
 
 void ResetToDefaults() {
   job.State = STATE_INTERRUPTED;

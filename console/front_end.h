@@ -43,6 +43,10 @@ extern FrontEnd ui;
 // settings and the answer fields go back to their reset values; lasting choices stay.
 void ResetToDefaults();
 
+// The rate criterion's stop value (tenths of a second per removed value) for a rate given in
+// seconds: truncated, at least 1, and kept within range however large or negative the rate.
+int64_t RateStopValue(double seconds);
+
 // Thrown to end the program at once with a status (full command-line mode refusing a job);
 // caught by the start-up code, which then skips the settings write.
 struct ProgramExit {

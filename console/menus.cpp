@@ -110,9 +110,7 @@ void askStopCriterion() {
       break;
     default: {
       job.StopCriterion = STOP_AT_RATE;
-      double tenths = std::trunc(getDNb("\nSieve until the rate is nn.n seconds per k or n (0.1) : ", 0.1) * 10);
-      job.StopValue = tenths > 1e18 ? static_cast<int64_t>(1e18) : static_cast<int64_t>(tenths);
-      if (job.StopValue <= 0) job.StopValue = 1;
+      job.StopValue = RateStopValue(getDNb("\nSieve until the rate is nn.n seconds per k or n (0.1) : ", 0.1));
       break;
     }
   }

@@ -62,14 +62,9 @@ void stopOption(const char* arg) {
       break;
     case 'r': {
       job.StopCriterion = STOP_AT_RATE;
-      job.StopValue = 1;
       const char* v = valueAfterEquals(rest);
       double rate = v ? std::atof(v) : 0.0;
-      if (rate != 0.0 && std::isfinite(rate)) {
-        double tenths = std::trunc(rate * 10);
-        job.StopValue = tenths > 1e18 ? static_cast<int64_t>(1e18) : static_cast<int64_t>(tenths);
-      }
-      if (job.StopValue <= 0) job.StopValue = 1;
+      job.StopValue = std::isfinite(rate) ? RateStopValue(rate) : 1;
       break;
     }
     case 'w':

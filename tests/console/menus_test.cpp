@@ -76,6 +76,8 @@ TEST(OptionsMenu, StopCriteriaAndSeries) {
       {"2\n4\n\n\n\n\n", [] { return job.StopCriterion == STOP_AT_RATE && job.StopValue == 1; }, "rate default"},
       {"2\n4\n0.25\n\n\n\n", [] { return job.StopValue == 2; }, "rate truncated"},
       {"2\n4\n0\n\n\n\n", [] { return job.StopValue == 1; }, "rate 0"},
+      {"2\n4\n-1e30\n\n\n\n", [] { return job.StopValue == 1; }, "rate far below range"},
+      {"2\n4\n1e30\n\n\n\n", [] { return job.StopValue == 1000000000000000000LL; }, "rate far above range"},
       {"2\n1\n\ny\n0\ny\n0\n\n",
        [] { return job.fAutoIncrement && job.AutoIncrementAmount == 1 && job.MaxN == 1; }, "series floors"},
       {"2\n1\n\ny\n4\ny\n90\n\n", [] { return job.AutoIncrementAmount == 4 && job.MaxN == 90; }, "series"},

@@ -95,6 +95,8 @@ TEST(Options, EachOptionSetsWhatItSays) {
       {{"-osr=0"}, [] { return job.StopValue == 1; }, "-osr=0"},
       {{"-osr=-4"}, [] { return job.StopValue == 1; }, "-osr=-4"},
       {{"-osr=3"}, [] { return job.StopValue == 30; }, "-osr=3"},
+      {{"-osr=-1e30"}, [] { return job.StopValue == 1; }, "-osr far below range"},
+      {{"-osr=1e30"}, [] { return job.StopValue == 1000000000000000000LL; }, "-osr far above range"},
       {{"-osw"}, [] { return job.fAutoIncrement && job.AutoIncrementAmount == 1; }, "-osw"},
       {{"-osw=4"}, [] { return job.AutoIncrementAmount == 4; }, "-osw=4"},
       {{"-osw=0"}, [] { return job.AutoIncrementAmount == 1; }, "-osw=0"},
