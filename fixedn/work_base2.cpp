@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "engine/sieve_job.h"
+#include "fixedn/pairing.h"
 #include "fixedn/removal_rules.h"
 #include "fixedn/work_procedures.h"
 #include "kernels/batch_finders.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int64_t TWO32 = int64_t{1} << 32;
 constexpr int64_t BIT46 = int64_t{1} << 46;
 
 // Fills cells[0..size) with p and the primes after it below maxp; pads the rest with the
@@ -39,20 +39,8 @@ WorkProcedure Base2Successor() {
   return WorkProcBase2_Bigp;
 }
 
-// The prime held by a pairing procedure, run through the pair kernel alone.
-void Base2HeldAlone() {
-  int64_t held = savep, k0, unused;
-  savep = 0;
-  pair_findbbase2(held, held, k0, unused);
-  RemoveRoutine(held, k0);
-}
-
-void Base2APHeldAlone() {
-  int64_t held = savep, k0, unused;
-  savep = 0;
-  pair_find2pownmodp(held, held, k0, unused);
-  RemoveRoutine(held, k0);
-}
+// What the pairing procedures do with a prime's residue k0.
+void RemoveResidue(const int64_t& p, int64_t& k0) { RemoveRoutine(p, k0); }
 
 // Shared head of the six-prime procedures: the switch at bit 46, then one kernel call.
 // Returns the number of real primes in the cells, or 0 when the prime went elsewhere.
@@ -70,10 +58,8 @@ int SixPrimeBatch(const int64_t& p) {
 }  // namespace
 
 void FlushBase2Held() {
-  if (savep != 0) {
-    if (workprocedure == WorkProcBase2_AP_Smallp) Base2APHeldAlone();
-    else Base2HeldAlone();
-  }
+  if (workprocedure == WorkProcBase2_AP_Smallp) ApplyHeldAlone<pair_find2pownmodp, RemoveResidue>();
+  else ApplyHeldAlone<pair_findbbase2, RemoveResidue>();
   if (pindex != 0) {
     int count = pindex;
     pindex = 0;
@@ -85,21 +71,8 @@ void FlushBase2Held() {
 }
 
 void WorkProcBase2_Smallp(const int64_t& p) {
-  if (p > TWO32) {
-    workprocedure = Base2Successor();
-    if (savep != 0) Base2HeldAlone();
-    workprocedure(p);
-    return;
-  }
-  if (savep == 0) {
-    savep = p;
-    return;
-  }
-  int64_t held = savep, saveb, svb2;
-  savep = 0;
-  pair_findbbase2(held, p, saveb, svb2);
-  RemoveRoutine(held, saveb);
-  RemoveRoutine(p, svb2);
+  if (p > kPairingLimit) HandOverPairing<pair_findbbase2, RemoveResidue>(p, Base2Successor());
+  else PairStep<pair_findbbase2, RemoveResidue>(p);
 }
 
 void WorkProcBase2_Bigp(const int64_t& p) {
@@ -146,21 +119,8 @@ void WorkProcBase2_SSE2_Bigp(const int64_t& p) {
 }
 
 void WorkProcBase2_AP_Smallp(const int64_t& p) {
-  if (p > TWO32) {
-    workprocedure = WorkProcBase2_AP_Bigp;
-    if (savep != 0) Base2APHeldAlone();
-    workprocedure(p);
-    return;
-  }
-  if (savep == 0) {
-    savep = p;
-    return;
-  }
-  int64_t held = savep, saveb, svb2;
-  savep = 0;
-  pair_find2pownmodp(held, p, saveb, svb2);
-  RemoveRoutine(held, saveb);
-  RemoveRoutine(p, svb2);
+  if (p > kPairingLimit) HandOverPairing<pair_find2pownmodp, RemoveResidue>(p, WorkProcBase2_AP_Bigp);
+  else PairStep<pair_find2pownmodp, RemoveResidue>(p);
 }
 
 void WorkProcBase2_AP_Bigp(const int64_t& p) { RemoveRoutine(p, find2pownmodp(p)); }
