@@ -1,10 +1,9 @@
-// Striking n values for one prime and finishing the prime: log, verification, report,
-// count criterion and the all-removed ending of the fixed-k sieves.
+// Striking n values for one prime and finishing the prime: log, verification and report,
+// then the count criterion and all-removed ending shared with the clearing routines.
 #include "fixedk/kstrike.h"
 
 #include <ctime>
 
-#include "engine/print.h"
 #include "fixedn/hash_store.h"
 #include "fixedn/sieve_slots.h"
 
@@ -27,19 +26,5 @@ void FinishPrime(int64_t p, const PrimeStrikes& s, bool report) {
   if (!s.any()) return;
   if (job.fVerify) removal.Verify(job._nvalue, static_cast<uint32_t>(s.lastN), p);
   if (report) removal.ClearReport(static_cast<long>(std::time(nullptr)), p, s.lastN);
-  if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AT_COUNT &&
-      static_cast<int64_t>(job._nvalsleft) <= job.StopValue)
-    job.State = STATE_STOPPED;
-  if (job._nvalsleft != 0) return;
-  if (job.State == STATE_SIEVING) {
-    job.State = STATE_STOPPED;
-    print("#o**** All values removed! You do not need to test these values!!");
-    removal.outputandtidyvals(p, job.outbuff, job.fAppend);
-    print("##");
-    throw SieveStop{};
-  }
-  if (!job.AllRemoved) {
-    print("#r**** All values removed in this range.");
-    job.AllRemoved = true;
-  }
+  afterRemovals(p);
 }

@@ -48,28 +48,6 @@ inline bool normalise(int64_t& k, int64_t p, int64_t& step) {
   return k <= job.MaxNum;
 }
 
-void allRemovedEnding(int64_t p) {
-  if (job.State == STATE_SIEVING) {
-    job.State = STATE_STOPPED;
-    print("#o**** All values removed! You do not need to test these values!!");
-    removal.outputandtidyvals(p, job.outbuff, job.fAppend);
-    print("##");
-    throw SieveStop{};
-  }
-  if (!job.AllRemoved) print("#r**** All values removed in this range.");
-  job.AllRemoved = true;
-}
-
-// Count criterion and the all-removed ending; true when the set is empty.
-inline bool afterRemovals(int64_t p) {
-  if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AT_COUNT &&
-      static_cast<int64_t>(job._nvalsleft) <= job.StopValue)
-    job.State = STATE_STOPPED;
-  if (job._nvalsleft != 0) return false;
-  allRemovedEnding(p);
-  return true;
-}
-
 // Everything done for one value struck on its own; true when the set is now empty.
 bool removalStep(int64_t v, int64_t p) {
   if (job.fVerify) removal.Verify(v, static_cast<uint32_t>(job._nvalue), p);
@@ -117,6 +95,18 @@ void applyBatch() {
 }
 
 }  // namespace
+
+void allRemovedEnding(int64_t p) {
+  if (job.State == STATE_SIEVING) {
+    job.State = STATE_STOPPED;
+    print("#o**** All values removed! You do not need to test these values!!");
+    removal.outputandtidyvals(p, job.outbuff, job.fAppend);
+    print("##");
+    throw SieveStop{};
+  }
+  if (!job.AllRemoved) print("#r**** All values removed in this range.");
+  job.AllRemoved = true;
+}
 
 void ResetMultivals() {
   multivals_nums.clear();

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <vector>
 
+#include "engine/sieve_job.h"
+
 // Throttle of the small-prime bitmap routines, which read the clock only every
 // `nopsthreshold` work units. The sieve loop resets them at the start of a run.
 extern time_t LastNow;
@@ -26,6 +28,22 @@ void ClearHash(int64_t k, int64_t p);
 
 // Starts a run with no batch pending.
 void ResetMultivals();
+
+// The set ran empty: while sieving, the message, the output file and SieveStop; otherwise
+// "All values removed in this range." once.
+void allRemovedEnding(int64_t p);
+
+// What follows removals, here and in the fixed-k sieves: the count criterion, then the
+// all-removed ending when no value is left. True when no value is left. Inline: the clearing
+// routines run it for every prime.
+inline bool afterRemovals(int64_t p) {
+  if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AT_COUNT &&
+      static_cast<int64_t>(job._nvalsleft) <= job.StopValue)
+    job.State = STATE_STOPPED;
+  if (job._nvalsleft != 0) return false;
+  allRemovedEnding(p);
+  return true;
+}
 
 // Appends "p=%qi divides %c=%qi" to the removed-values log, retrying until it opens.
 void LogDeletedValue(int64_t p, char letter, int64_t value);
