@@ -19,6 +19,7 @@
 #include "fixedn/sieve_slots.h"
 #include "kernels/finders.h"
 #include "kernels/kronecker.h"
+#include "kernels/montgomery.h"
 #include "primes/soe2.h"
 
 bool fBase2KSieveResidueSkip = true;
@@ -42,13 +43,10 @@ struct Base2Search {
 
 Base2Search search;
 
-// The bit below the leading bit of m (0 for m ≤ 1), the mask the halving engine starts from.
-uint32_t BitBelowLeading(uint32_t m) { return m <= 1 ? 0 : (uint32_t{1} << (31 - __builtin_clz(m))) >> 1; }
-
 // 2^(−m) mod p.
 uint64_t HalfPower(uint32_t m, int64_t p) {
   if (m == 0) return 1;
-  return static_cast<uint64_t>(halfpownmodp(m, BitBelowLeading(m), p));
+  return static_cast<uint64_t>(halfpownmodp(m, firstBitBelowLeading(m), p));
 }
 
 bool SkipByResidue(const ResidueTest& t, int64_t p) {
