@@ -2,7 +2,6 @@
 #include "services/duplicate.h"
 
 #include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -10,6 +9,7 @@
 
 #include "console/prompts.h"
 #include "engine/print.h"
+#include "services/output_files.h"
 #include "services/sieve_lines.h"
 
 std::string Lgetnewfilename(int64_t value, const std::string& name) {
@@ -86,16 +86,7 @@ bool DuplicateSieveFile(std::istream& in, const std::string& infile, int copies,
     if (got <= 0) break;
     for (auto& out : outs) out->write(block.data(), got);
   }
-  bool written = true;
-  for (auto& out : outs) {
-    out->close();
-    written = written && !out->fail();
-  }
-  if (!written) {
-    for (const auto& name : names) std::remove(name.c_str());
-    printRaw("The output files could not be written completely, so they have been removed!\n");
-    return false;
-  }
+  if (!closeAllOrRemove(outs, names)) return false;
 
   std::string message = "The output files have been created. They are called ";
   for (size_t i = 0; i < names.size(); ++i) {

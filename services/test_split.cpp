@@ -5,12 +5,12 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 
 #include "engine/print.h"
+#include "services/output_files.h"
 #include "services/sieve_lines.h"
 
 int leadingNumber(const std::string& answer) {
@@ -72,16 +72,7 @@ bool SplitForTesting(std::istream& in, const std::string& infile, const std::vec
     if (hadNewline) *outs[machine] << '\n';
   }
 
-  bool written = true;
-  for (auto& out : outs) {
-    out->close();
-    written = written && !out->fail();
-  }
-  if (!written) {
-    for (const auto& name : names) std::remove(name.c_str());
-    printRaw("The output files could not be written completely, so they have been removed!\n");
-    return false;
-  }
+  if (!closeAllOrRemove(outs, names)) return false;
   fprintRaw(
       "All done. The output files have the speed appended to them, then a number - for "
       "example a %d MHz machine's file could be called '%s_%d_1'\n",
