@@ -47,6 +47,17 @@ class TinyStrikes {
   int64_t base_;
 };
 
+// The job.len3plus links of a chain from k0, for the small-candidate rules: at(k, b) gets each
+// link's class k and its members' multiplier b.
+template <class AtLink>
+inline void ForEachTinyLink(const TinyStrikes& t, int64_t k0, const int64_t& p, AtLink at) {
+  int64_t k = k0, b = t.Base();
+  for (int i = 0; i < job.len3plus; ++i) {
+    if (i) k = NextLink(k, p), b = TinyStrikes::Scaled(b, LinkFactor());
+    at(k, b);
+  }
+}
+
 // Class of the +5, +7 members: k ≡ −5·k0 and −7·k0.
 inline int64_t PlusConstantClass(int64_t c, int64_t k0, int64_t p) { return p - (c * k0) % p; }
 
@@ -259,30 +270,20 @@ void Remove_LM_tiny(const int64_t& p, int64_t k0) {
 
 void Remove_CC13_tiny(const int64_t& p, int64_t k0) {
   TinyStrikes t(p);
-  int64_t k = k0, b = t.Base();
-  for (int i = 0; i < job.len3plus; ++i) {
-    if (i) k = NextLink(k, p), b = t.Scaled(b, LinkFactor());
-    t.Strike(k, b, -1);
-  }
+  ForEachTinyLink(t, k0, p, [&](int64_t k, int64_t b) { t.Strike(k, b, -1); });
 }
 
 void Remove_CC23_tiny(const int64_t& p, int64_t k0) {
   TinyStrikes t(p);
-  int64_t k = k0, b = t.Base();
-  for (int i = 0; i < job.len3plus; ++i) {
-    if (i) k = NextLink(k, p), b = t.Scaled(b, LinkFactor());
-    t.Strike(p - k, b, 1);
-  }
+  ForEachTinyLink(t, k0, p, [&](int64_t k, int64_t b) { t.Strike(p - k, b, 1); });
 }
 
 void Remove_BI3_tiny(const int64_t& p, int64_t k0) {
   TinyStrikes t(p);
-  int64_t k = k0, b = t.Base();
-  for (int i = 0; i < job.len3plus; ++i) {
-    if (i) k = NextLink(k, p), b = t.Scaled(b, LinkFactor());
+  ForEachTinyLink(t, k0, p, [&](int64_t k, int64_t b) {
     t.Strike(p - k, b, 1);
     t.Strike(k, b, -1);
-  }
+  });
 }
 
 void Remove_AP_tiny(const int64_t& p, int64_t k0) {
