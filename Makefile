@@ -1,6 +1,8 @@
 # Everyday entry points; CMake does the real work in build/ (release) and build-asan/.
 JOBS ?= 2
 BUILD ?= build
+# An older morvane binary for `make bench` to time the whole-binary jobs against.
+BENCH_OLD ?=
 # Extra CMake settings, e.g. CMAKE_ARGS=-DMORVANE_WERROR=ON (CI does so).
 CMAKE_ARGS ?=
 
@@ -20,6 +22,7 @@ bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	bash scripts/bench.sh $(BUILD)
+	bash scripts/bench-jobs.sh $(BUILD) $(BENCH_OLD)
 
 asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON $(CMAKE_ARGS) >/dev/null
