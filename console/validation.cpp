@@ -105,6 +105,13 @@ void getNorK() {
         refusal = fixedK ? "k must be at most 2147483647.\n" : "n must be at most 2147483647.\n";
       } else {
         job._nvalue = static_cast<int32_t>(value);
+        // The Lucky forms also sieve k.b^(n-1): n = 0 would sieve with exponent -1.
+        if (value == 0 && !fixedK && !(job._mode & MODE_PRIMORIAL) && IsLuckyMode(job._mode)) {
+          printRaw("n must be at least 1 for this type, which also sieves k.b^(n-1).\n");
+          if (ui.Ready) throw ProgramExit{1};
+          ui.nbuff.clear();
+          continue;
+        }
         bool oddWithOddBase = (value & 1) && (job._base & 1);
         if (!(fixedK && !(job._mode & MODE_PRIMORIAL) && oddWithOddBase)) return;
         refusal = "k ought to be even for that fixed k sieve.\n";

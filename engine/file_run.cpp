@@ -16,6 +16,7 @@
 #include "fixedk/progress.h"
 #include "fixedn/bitmap.h"
 #include "fixedn/candidate_set.h"
+#include "fixedn/clear.h"
 #include "kernels/modarith.h"
 #include "kernels/primorial.h"
 #include "primes/soe2.h"
@@ -61,7 +62,14 @@ uint32_t FillBitmap() {
   if (job.fIncIsTwo && (v & 1) == static_cast<int64_t>(job._base & 1)) ++v;
   const int64_t step = job.fIncIsTwo ? 2 : 1;
   uint32_t count = 0;
-  for (; v <= job.MaxNum; v += step, ++count) SetBit(static_cast<uint32_t>(v - job.MinNum));
+  // With the multiplier b^0 = 1 the −1 member of k = 1 is 0, which every prime divides.
+  const bool zeroMember = job._nvalue == 0 && (job._mode & MODE_MINUS) &&
+                          !(job._mode & (MODE_N_VARIES | MODE_AP | MODE_PRIMORIAL));
+  for (; v <= job.MaxNum; v += step) {
+    if (v == 1 && zeroMember) continue;
+    SetBit(static_cast<uint32_t>(v - job.MinNum));
+    ++count;
+  }
   return count;
 }
 
@@ -133,6 +141,8 @@ bool CreateInitialFileBySplittingUpIntoRanges() {
   job.maxp = (job.StopCriterion == STOP_AT_P && job.StopValue < SUBRANGE_DEPTH) ? job.StopValue : SUBRANGE_DEPTH;
   job.outbuff = SUBRANGE_FILE;
   bool first = true;
+  subRangesEmptiedBy = 0;
+  bool allEmptied = true;
   for (auto [lo, hi] : SubRanges(savedMin, savedMax, job.BitMapThreshold)) {
     job.MinNum = lo;
     job.MaxNum = hi;
@@ -144,14 +154,20 @@ bool CreateInitialFileBySplittingUpIntoRanges() {
     fprint("Sieving from %c = %" PRId64 " to %c = %" PRId64 "...", job.k_n, lo, job.k_n, hi);
     job.fAppend = !first;  // the first sub-range writes the header, the later ones append
     first = false;
+    allRemovedBy = 0;
     dosieve(false);
+    allEmptied = allEmptied && job.AllRemoved;
+    subRangesEmptiedBy = std::max(subRangesEmptiedBy, allRemovedBy);
     if (job.State != STATE_PREPARING) break;
   }
+  if (!allEmptied) subRangesEmptiedBy = 0;
   job.MinNum = savedMin;
   job.MaxNum = savedMax;
   job.outbuff = savedOut;
   return true;
 }
+
+int64_t subRangesEmptiedBy = 0;
 
 int SieveFile(bool* fGenerateFile) {
   _control87(0, 0xC00);
@@ -175,6 +191,18 @@ int SieveFile(bool* fGenerateFile) {
     if (*fGenerateFile) {
       if (!CreateInitialFileBySplittingUpIntoRanges()) {
         job.State = STATE_STOPPED;
+        print("##");
+        return 0;
+      }
+      if (subRangesEmptiedBy != 0 && job.State == STATE_PREPARING) {
+        // Every sub-range ran empty: the job ends as a run that removes its last value does,
+        // with an empty output file claiming the largest prime that emptied a sub-range.
+        job.State = STATE_STOPPED;
+        print("#o**** All values removed! You do not need to test these values!!");
+        FreeCandidateSet();  // an empty array: the sub-range bitmap does not span the range
+        job.fUseBitMap = job.fUseHash = false;
+        job.nvals = job._nvalsleft = 0;
+        outputandtidyvals(subRangesEmptiedBy + 1, job.outbuff, false);
         print("##");
         return 0;
       }

@@ -18,6 +18,8 @@ int SieveFile(bool* fGenerateFile);
 // to at most 10^9 (less when the stop value is lower) into "QUILLSOR.TMP". False when the
 // bitmap cannot be had. An interrupt ends the phase after the current sub-range.
 bool CreateInitialFileBySplittingUpIntoRanges();
+// When every sub-range ran empty: the largest prime that emptied one; else 0.
+extern int64_t subRangesEmptiedBy;
 
 // The sub-ranges of minNum..maxNum: threshold + 1 values each, the last one cut at maxNum.
 std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold);

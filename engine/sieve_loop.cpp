@@ -4,6 +4,7 @@
 #include <sys/time.h>
 
 #include <cinttypes>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -246,7 +247,7 @@ void dosieve(bool fTimedSaves) {
     }
     workprocedure(p);
     if (job.AllRemoved) {
-      if (!job.fAppend) outputandtidyvals(p, job.outbuff, false);
+      if (!job.fAppend) outputandtidyvals(std::max(p, allRemovedBy + 1), job.outbuff, false);
       return;
     }
   }

@@ -190,7 +190,7 @@ void Base2KSieve(bool fTimedSaves) {
       FinishPrime(p, s, report);
       if (job.AllRemoved) {
         // A sub-range ran empty: its file part is written as the sieve loop would.
-        if (!job.fAppend) removal.outputandtidyvals(p, job.outbuff, false);
+        if (!job.fAppend) removal.outputandtidyvals(p + 1, job.outbuff, false);
         return;
       }
     }

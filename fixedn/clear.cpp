@@ -96,11 +96,15 @@ void applyBatch() {
 
 }  // namespace
 
+int64_t allRemovedBy = 0;
+
 void allRemovedEnding(int64_t p) {
+  allRemovedBy = p;
   if (job.State == STATE_SIEVING) {
     job.State = STATE_STOPPED;
     print("#o**** All values removed! You do not need to test these values!!");
-    removal.outputandtidyvals(p, job.outbuff, job.fAppend);
+    // The header claims p itself: it struck the last value (one below would claim too little).
+    removal.outputandtidyvals(p + 1, job.outbuff, job.fAppend);
     print("##");
     throw SieveStop{};
   }

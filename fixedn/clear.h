@@ -29,8 +29,10 @@ void ClearHash(int64_t k, int64_t p);
 // Starts a run with no batch pending.
 void ResetMultivals();
 
-// The set ran empty: while sieving, the message, the output file and SieveStop; otherwise
-// "All values removed in this range." once.
+// The set ran empty: while sieving, the message, the output file (its header claiming p, the
+// prime that struck the last value) and SieveStop; otherwise "All values removed in this
+// range." once. allRemovedBy keeps that prime for the sub-range's file.
+extern int64_t allRemovedBy;
 void allRemovedEnding(int64_t p);
 
 // What follows removals, here and in the fixed-k sieves: the count criterion, then the

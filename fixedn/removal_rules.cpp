@@ -37,9 +37,15 @@ class TinyStrikes {
     return a > cap / factor ? cap : a * factor;
   }
 
+  // Strikes class r but keeps the k whose member number is p itself. That k is r when
+  // r·A + c = p. With the multiplier 1 (b^0) the −1 member of class r = 1 is 0 and p is
+  // reached one period later, at k = p + 1: the class is struck from 2p + 1 on (the file run
+  // never stores k = 1 there, its member being 0).
   void Strike(int64_t r, int64_t multiplier, int64_t constant) const {
-    bool isP = static_cast<__int128>(r) * multiplier + constant == p_;
-    ::Strike(isP ? r + p_ : r, p_);
+    const __int128 number = static_cast<__int128>(r) * multiplier + constant;
+    if (number == p_) ::Strike(r + p_, p_);
+    else if (number == 0 && multiplier == 1) ::Strike(r + 2 * p_, p_);
+    else ::Strike(r, p_);
   }
 
  private:
@@ -312,6 +318,23 @@ void Remove_SG3_tiny(const int64_t& p, int64_t k0) {
   TinyStrikes t(p);
   t.Strike(p - k0, t.Base(), 1);
   t.Strike(SG3Class(k0, p), t.Scaled(t.Base(), 2), 3);
+}
+
+void RemoveWithBaseDivisor(const int64_t& p) {
+  // Forms whose links double k (or have no links) are divisible by p at every link.
+  if (LinksHalve() || !(job._mode & (MODE_PLUS2 | MODE_MINUS2 | MODE_CHAIN_PLUS | MODE_CHAIN_MINUS))) {
+    RemoveRoutine(p, 1);
+    return;
+  }
+  // Links k·b^i ± 1 (i >= 1) leave 1 or −1 modulo p: only the members of link 0 can be struck.
+  auto strike = [&p](int64_t r, int64_t constant) {
+    if (job.tiny) TinyStrikes(p).Strike(r, 1, constant);
+    else Strike(r, p);
+  };
+  const bool plusFirst = (job._mode & (MODE_CHAIN_PLUS | MODE_CHAIN_MINUS)) == (MODE_CHAIN_PLUS | MODE_CHAIN_MINUS);
+  if (plusFirst && (job._mode & MODE_PLUS)) strike(p - 1, 1);
+  if (job._mode & MODE_MINUS) strike(1, -1);
+  if (!plusFirst && (job._mode & MODE_PLUS)) strike(p - 1, 1);
 }
 
 RemoveProcedure RemoveRuleFor(uint32_t form, bool tiny) {

@@ -46,6 +46,11 @@ void Remove_3tuple_tiny(const int64_t& p, int64_t k0);
 void Remove_4tuple_tiny(const int64_t& p, int64_t k0);
 void Remove_SG3_tiny(const int64_t& p, int64_t k0);
 
+// The classes of a prime that divides the base while the multiplier is b^0 = 1 (k0 = 1):
+// the type's whole rule where links double k, else only the members of the first link, as
+// k·b^i ± 1 for i >= 1 is never divisible by p.
+void RemoveWithBaseDivisor(const int64_t& p);
+
 // The rule for a form, that is `_mode` with MODE_PRIMORIAL, MODE_NOT_GENERALIZED,
 // MODE_ODD_N and MODE_EVEN_K cleared; nullptr for the forms without one (b^n±k).
 // The fixed-k forms 0x0101/0x0102 take the plain rule even when tiny.

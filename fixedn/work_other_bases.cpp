@@ -1,6 +1,7 @@
 // Work procedures for bases other than 2: the inverse table that turns b^(−1) mod p into a
 // lookup and one exact division, the fallback by modular inversion, and the progression form.
 #include "engine/sieve_job.h"
+#include "fixedn/removal_rules.h"
 #include "fixedn/work_procedures.h"
 #include "kernels/finders.h"
 #include "kernels/kernel_context.h"
@@ -31,14 +32,20 @@ void WorkProcNotBase2(const int64_t& p) {
   }
   const int64_t b = job._base;
   const int64_t e = baseinverses[static_cast<size_t>(p % b)];
-  if (e == 0) return;  // p divides b
+  if (e == 0) {  // p divides b: only b^0 = 1 leaves members p can divide
+    if (kernel._nvalue == 0) RemoveWithBaseDivisor(p);
+    return;
+  }
   // e·r ≡ −1 (mod b) for r = p mod b, so b divides e·p + 1 and the quotient is b^(−1) mod p.
   kernel._baseinverse = (e * p + 1) / b;
   RemoveRoutine(p, findbotherbases(p));
 }
 
 void WorkProcNotBase2_NoInverses(const int64_t& p) {
-  if (GetBaseInverse(p) == 0) return;  // p divides b, or p is not prime
+  if (GetBaseInverse(p) == 0) {  // p divides b, or p is not prime
+    if (kernel._nvalue == 0 && job._base % p == 0) RemoveWithBaseDivisor(p);
+    return;
+  }
   RemoveRoutine(p, findbotherbases(p));
 }
 

@@ -213,7 +213,7 @@ TEST_F(SieveLoopTest, AllRemovedWhileSievingEndsTheRunWithAnEmptyFile) {
   bool fresh = true;
   EXPECT_THROW(SieveFile(&fresh), SieveStop);
   EXPECT_EQ(seen, std::vector<int64_t>{3});
-  EXPECT_EQ(readFile("out.txt"), "2:P:1:2:1\n");
+  EXPECT_EQ(readFile("out.txt"), "3:P:1:2:1\n");
   EXPECT_EQ(job.State, STATE_STOPPED);
   EXPECT_NE(out_.find("**** All values removed! You do not need to test these values!!\n"), std::string::npos);
 }
@@ -233,7 +233,7 @@ TEST_F(SieveLoopTest, AllRemovedInTheSubRangePhaseWritesTheFirstSubRange) {
   job.fAppend = false;
   dosieve(false);
   EXPECT_EQ(seen, std::vector<int64_t>{3});
-  EXPECT_EQ(readFile("out.txt"), "2:P:1:2:1\n");  // written with the prime that emptied it
+  EXPECT_EQ(readFile("out.txt"), "3:P:1:2:1\n");  // claims the prime that emptied it
   EXPECT_NE(out_.find("**** All values removed in this range.\n"), std::string::npos);
   EXPECT_EQ(out_.find("Output file"), std::string::npos);
 }

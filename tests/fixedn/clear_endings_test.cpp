@@ -59,6 +59,7 @@ TEST(AllRemoved, WhileSievingWritesTheFileAndEndsTheRun) {
     EXPECT_TRUE(thrown);
     EXPECT_EQ(job.State, STATE_STOPPED);
     EXPECT_EQ(services.saves, 1);
+    EXPECT_EQ(services.savedP, 8) << "the header must claim 7, the prime that struck the last value";
     EXPECT_NE(out.find("**** All values removed! You do not need to test these values!!\n\n"), std::string::npos)
         << out;
   }

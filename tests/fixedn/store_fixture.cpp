@@ -27,7 +27,10 @@ void ResetForStoreTest(int64_t minNum, int64_t maxNum, uint32_t base, bool incIs
     services.sampleTime = now;
     services.sampleCount = job._nvalsleft;
   };
-  removal.outputandtidyvals = [](int64_t, const std::string&, bool) { ++services.saves; };
+  removal.outputandtidyvals = [](int64_t p, const std::string&, bool) {
+    ++services.saves;
+    services.savedP = p;
+  };
   removal.LatestSampleTime = [] { return services.sampleTime; };
   removal.LatestSampleCount = [] { return services.sampleCount; };
   LastNow = time(nullptr);

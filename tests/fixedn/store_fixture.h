@@ -12,6 +12,7 @@ struct ServiceLog {
   std::vector<int64_t> verified;   // k of every Verify call
   std::vector<int64_t> reported;   // value of every ClearReport call
   int saves = 0;                   // outputandtidyvals calls
+  int64_t savedP = 0;              // the p of the latest one (the header claims p - 1)
   long sampleTime = -1;            // what LatestSampleTime answers
   uint32_t sampleCount = 0;        // what LatestSampleCount answers
 };
