@@ -3,6 +3,6 @@
 
 WorkProcedure workprocedure = nullptr;
 RemoveProcedure RemoveRoutine = nullptr;
-ClearProcedure ClearRoutine = nullptr;
+thread_local constinit ClearProcedure ClearRoutine = nullptr;
 void (*workflush)() = nullptr;
 RemovalServices removal;

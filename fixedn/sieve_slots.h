@@ -11,7 +11,8 @@ using ClearProcedure = void (*)(int64_t k, int64_t p);
 
 extern WorkProcedure workprocedure;
 extern RemoveProcedure RemoveRoutine;
-extern ClearProcedure ClearRoutine;
+// One per thread: a thread that computes strikes points its own at a recorder.
+extern thread_local constinit ClearProcedure ClearRoutine;
 // Applies the primes a work procedure still holds back (none: nullptr). The loop calls it
 // before every save so that a file never claims a depth it has not reached.
 extern void (*workflush)();

@@ -49,3 +49,4 @@ void find_k0() { runBatch<6>(_p64, _k64, true); }
 void find_k0_bigp() { runBatch<6>(_p64, _k64, true); }
 void find_k0_nocmov_bigp() { runBatch<6>(_p64, _k64, false); }
 void findk0xM_SSE2() { runBatch<12>(p0p11, k0k11, true); }
+void findk0xM(const int64_t* p, int64_t* k) { runBatch<12>(p, k, true); }

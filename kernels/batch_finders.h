@@ -19,6 +19,8 @@ void find_k0_bigp();
 void find_k0_nocmov_bigp();
 // The twelve-prime finder (same dispatch as find_k0).
 void findk0xM_SSE2();
+// The same on the caller's arrays (p[12] in, k[12] out), for threads that keep their own cells.
+void findk0xM(const int64_t* p, int64_t* k);
 
 // True when this CPU has the AVX-512 IFMA instructions the wide path needs.
 bool cpuHasIfma();

@@ -1,4 +1,4 @@
 // The one kernel context of the process.
 #include "kernels/kernel_context.h"
 
-KernelContext kernel;
+thread_local constinit KernelContext kernel;

@@ -1,5 +1,6 @@
 // Kernel context: the implicit inputs of the arithmetic kernels, filled by the sieve
-// loop before the first prime and fixed for the run (the base inverse excepted).
+// loop before the first prime and fixed for the run (the base inverse excepted). One per
+// thread: threads that compute strikes copy the run's context and keep their own base inverse.
 #pragma once
 #include <cstdint>
 
@@ -10,4 +11,4 @@ struct KernelContext {
   int64_t _baseinverse = 0;  // last result of GetBaseInverse (0 after a failed check)
 };
 
-extern KernelContext kernel;
+extern thread_local constinit KernelContext kernel;
