@@ -71,7 +71,8 @@ std::string Kind(const FormSpec& spec) {
 
 }  // namespace
 
-std::string DescribeLine(const FormSpec& spec, const SieveLine& line, const std::vector<Member>& members) {
+std::string DescribeLine(const FormSpec& spec, const SieveLine& line, const std::vector<Member>& members,
+                         bool proven) {
   std::string text;
   for (size_t i = 0; i < members.size(); ++i) {
     const Member& m = members[i];
@@ -86,7 +87,7 @@ std::string DescribeLine(const FormSpec& spec, const SieveLine& line, const std:
       text += OffsetText(m.offset);
     }
   }
-  return text + " is " + Kind(spec) + " (probable)";
+  return text + " is " + Kind(spec) + (proven ? " (proven)" : " (probable)");
 }
 
 std::string TypeText(const FormSpec& spec) {

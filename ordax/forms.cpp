@@ -64,6 +64,7 @@ bool MakeFormSpec(const SieveInput& in, FormSpec& spec, std::string& error) {
       }
       spec.factorProduct *= mpz_class(static_cast<unsigned long>(in.factors[i]));
       spec.factorText += (i ? "·" : "") + std::to_string(in.factors[i]);
+      spec.factors.push_back(in.factors[i]);
     }
   }
   if (spec.mode & (MODE_CHAIN_PLUS | MODE_CHAIN_MINUS)) {

@@ -20,6 +20,7 @@ struct FormSpec {
   bool factorForm = false;
   mpz_class factorProduct = 1;  // factor form: k as the product of its factors
   std::string factorText;       // factor form: "3·5·7"
+  std::vector<uint64_t> factors;  // factor form: the factors as written
   uint32_t linkMultiplier = 2;  // each further link of a pair or chain is this times the last
   int nAdjust = 0;              // n as written minus the exponent of the first link
 };

