@@ -1,7 +1,9 @@
-// The prime source: a segmented sieve of Eratosthenes over the odd numbers. Small primes
-// come from pre-sieved word patterns, medium primes are struck per segment, and the large
-// additional primes wait in buckets for the segment of their next multiple.
+// The prime source: a segmented sieve of Eratosthenes on the mod-30 wheel (one byte per 30
+// numbers, one bit per residue prime to 30). Small primes come from pre-sieved byte patterns,
+// medium primes are struck per segment, and large primes wait in buckets for their segment.
 #include "primes/soe2.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
@@ -12,43 +14,84 @@
 
 namespace {
 
-// One segment: 2^18 bits, 32 KB, so that the striking stays in the first-level cache.
-// Bit j of the segment that starts at S (a multiple of SEG_SPAN) stands for S + 2j + 1.
-constexpr int SEG_WORDS = 4096;
-constexpr uint32_t SEG_BITS = SEG_WORDS * 64;
-constexpr uint64_t SEG_SPAN = 2 * uint64_t(SEG_BITS);
-// Words turned into numbers by one soe2_fill: small enough to keep the staging area in L1.
-constexpr int GROUP_WORDS = 8;
+// Bit j of byte b stands for 30b + WHEEL[j]; WHEEL[8] closes the cycle for the step tables.
+constexpr uint32_t WHEEL[9] = {1, 7, 11, 13, 17, 19, 23, 29, 31};
+constexpr uint32_t WHEEL_STEP[8] = {6, 4, 2, 4, 2, 4, 6, 2};
 
 constexpr uint32_t LAST_BASE_PRIME = 109873;
 constexpr int ADDITIONAL_PRIMES = 1000000;
-// Bucket ring: more segments than the largest additional prime (below 2^24) can jump.
-constexpr int BUCKETS = 128;
+constexpr uint32_t LARGEST_ADDITIONAL_BOUND = 16000000;  // above the last additional prime
 
-// Primes whose multiples are cleared by ANDing periodic patterns rather than struck one by
-// one. The period of a group, in 64-bit words, is the product of its primes.
-constexpr uint32_t PATTERN_GROUPS[][5] = {
-    {3, 5, 7, 11, 13}, {17, 19, 23}, {29, 31}, {37, 41}, {43, 47},
-    {53, 59},          {61, 67},     {71, 73}, {79, 83}, {89, 97},
+// Primes cleared by ANDing periodic patterns rather than struck one by one. The period of a
+// group, in bytes, is the product of its primes; a pattern costs one AND per byte, far less
+// than striking these primes one multiple at a time.
+constexpr uint32_t PATTERN_GROUPS[][4] = {
+    {7, 11, 13, 17}, {19, 23, 29}, {31, 37}, {41, 43},   {47, 53},   {59, 61},   {67, 71},
+    {73, 79},        {83, 89},     {97, 101}, {103, 107}, {109, 113}, {127, 131}, {137, 139},
 };
-constexpr uint32_t FIRST_STRUCK_PRIME = 101;
-// Primes below this strike in unrolled rounds of eight (at least 32 multiples per segment).
-constexpr uint32_t UNROLLED_BELOW = SEG_BITS / 16;
+constexpr uint32_t FIRST_STRUCK_PRIME = 149;
+
+// Segment sizes accepted, in bytes (30 numbers each); the default is read from the caches
+// at run time (segmentBytesFromCache), this one when they cannot be read.
+constexpr uint32_t MIN_SEGMENT_BYTES = 8 * 1024;
+constexpr uint32_t MAX_SEGMENT_BYTES = 1024 * 1024;
+constexpr uint32_t DEFAULT_SEGMENT_BYTES = 128 * 1024;
+// Primes up to this many segment sizes are struck every segment; larger ones go to buckets.
+constexpr uint32_t LARGE_FACTOR = 2;
+
+// Words turned into numbers by one soe2_fill: small enough to keep the staging area in L1.
+constexpr int GROUP_WORDS = 8;
+
+// Step tables by the class of q mod 30 (index ri into WHEEL) and the wheel index j of the
+// cofactor m of the current multiple q*m.
+struct WheelTables {
+  int8_t indexOf[30];     // wheel index of a residue mod 30, or -1
+  uint8_t mask[8][8];     // [ri][j]: the byte mask that clears q*m
+  uint8_t carry[8][8];    // [ri][j]: bytes the next multiple moves beyond (q/30)*step
+  uint8_t cycleOff[8][8]; // [ri][k]: floor(r*WHEEL[k]/30), the offset within a cycle
+  int64_t valueOf[64];    // number of bit i of a 64-bit word, from the word's first number
+  constexpr WheelTables() : indexOf{}, mask{}, carry{}, cycleOff{}, valueOf{} {
+    for (int i = 0; i < 30; ++i) indexOf[i] = -1;
+    for (int j = 0; j < 8; ++j) indexOf[WHEEL[j]] = int8_t(j);
+    for (int ri = 0; ri < 8; ++ri) {
+      const uint32_t r = WHEEL[ri];
+      for (int j = 0; j < 8; ++j) {
+        mask[ri][j] = uint8_t(~(1u << indexOf[r * WHEEL[j] % 30]));
+        carry[ri][j] = uint8_t(r * WHEEL[j + 1] / 30 - r * WHEEL[j] / 30);
+        cycleOff[ri][j] = uint8_t(r * WHEEL[j] / 30);
+      }
+    }
+    for (int i = 0; i < 64; ++i) valueOf[i] = 30 * (i / 8) + WHEEL[i % 8];
+  }
+};
+constexpr WheelTables T;
+
+// A sieving prime struck every segment: its next multiple's byte, relative to the current
+// segment, and that multiple's cofactor wheel index.
+struct Siever {
+  uint32_t prime;
+  uint32_t pos;
+  uint32_t j;
+};
+
+// A large prime parked until the segment of its next multiple: q/30 and the class of q in
+// one word, the byte within that segment and the cofactor wheel index in the other.
+struct BucketEntry {
+  uint32_t quotientClass;  // (q / 30) << 3 | ri
+  uint32_t posWheel;       // pos << 3 | j
+};
 
 struct Pattern {
-  std::vector<uint64_t> words;  // period + SEG_WORDS words, so any window is contiguous
+  std::vector<uint8_t> bytes;  // period + segment bytes, so any window is contiguous
   uint64_t period = 0;
   uint64_t index = 0;  // window start for the current segment
 };
 
-struct BucketEntry {
-  uint32_t prime;
-  uint32_t offset;  // bit index of the next multiple within the segment of the bucket
-};
-
 struct PrimeSource {
   bool ready = false;
-  uint64_t segment[SEG_WORDS];
+  uint32_t segBytes = 0;
+  uint32_t requestedBytes = 0;  // 0: from the cache size
+  std::vector<uint64_t> segment;
   std::vector<Pattern> patterns;
   std::vector<uint32_t> basePrimes;        // FIRST_STRUCK_PRIME .. 109873
   std::vector<uint32_t> additionalPrimes;  // the 1,000,000 primes after 109873, built once
@@ -56,15 +99,17 @@ struct PrimeSource {
   // Sieving state of the current run.
   const std::vector<uint32_t>* sievers = nullptr;  // basePrimes, or base and additional
   std::vector<uint32_t> withAdditional;
-  size_t activated = 0;  // sievers[0 .. activated) are in use: q^2 below the segment end
-  std::vector<uint32_t> mediumPrimes;  // primes below SEG_BITS, struck every segment
-  std::vector<uint32_t> mediumOffsets;
-  std::vector<BucketEntry> buckets[BUCKETS];
+  size_t activated = 0;            // sievers[0 .. activated) are in use: q^2 below the segment end
+  std::vector<Siever> medium;      // q below the segment size: many strikes per segment
+  std::vector<Siever> large;       // up to LARGE_FACTOR times that: a few strikes per segment
+  std::vector<std::vector<BucketEntry>> buckets;  // ring, by segment number
   uint64_t segmentNumber = 0;
-  uint64_t segmentStart = 0;
+  uint64_t segmentByte = 0;   // first byte (of 30 numbers) of the current segment
+  uint64_t segmentStart = 0;  // its first number
 
   // Extraction and delivery.
-  int wordCursor = SEG_WORDS;
+  int wordCursor = 0;
+  int segWords = 0;
   // Room for every bit of a group, plus the overrun of the last unrolled extraction step.
   int64_t staged[GROUP_WORDS * 64 + 3];
 };
@@ -82,125 +127,207 @@ std::vector<uint32_t> oddPrimesUpTo(uint32_t limit) {
   return primes;
 }
 
+// An eighth of the second-level cache, never less than the first: measured here, segments of
+// that size beat first-level ones near 10^9 and 10^12 alike, because the strikes of the larger
+// medium primes and the per-segment set-up are spread over more numbers, while the segment,
+// the pattern windows and the bucket heads still stay in the second level.
+uint32_t segmentBytesFromCache() {
+  const long l1 = sysconf(_SC_LEVEL1_DCACHE_SIZE);
+  const long l2 = sysconf(_SC_LEVEL2_CACHE_SIZE);
+  if (l2 <= 0) return DEFAULT_SEGMENT_BYTES;
+  return uint32_t(std::max(l2 / 8, l1));
+}
+
 void buildPattern(Pattern& pat, const uint32_t* group) {
   pat.period = 1;
-  for (int i = 0; i < 5 && group[i]; ++i) pat.period *= group[i];
-  pat.words.assign(pat.period + SEG_WORDS, ~uint64_t(0));
-  const uint64_t bits = pat.words.size() * 64;
-  for (int i = 0; i < 5 && group[i]; ++i) {
+  for (int i = 0; i < 4 && group[i]; ++i) pat.period *= group[i];
+  pat.bytes.assign(pat.period + src.segBytes, 0xff);
+  for (int i = 0; i < 4 && group[i]; ++i) {
     const uint32_t q = group[i];
-    for (uint64_t j = (q - 1) / 2; j < bits; j += q) pat.words[j / 64] &= ~(uint64_t(1) << (j % 64));
+    // Odd multiples q*m with m prime to 30, stepping m through the wheel.
+    for (uint64_t cycle = 0;; cycle += 30) {
+      bool inside = false;
+      for (int j = 0; j < 8; ++j) {
+        const uint64_t n = q * (cycle + WHEEL[j]);
+        if (n / 30 >= pat.bytes.size()) continue;
+        inside = true;
+        pat.bytes[n / 30] &= T.mask[T.indexOf[q % 30]][j];
+      }
+      if (!inside) break;
+    }
   }
 }
 
-// Bit index, from the start of the current segment, of the first odd multiple of q to
-// strike: q^2, or the first odd multiple inside the segment when q^2 lies before it.
-uint64_t firstOffset(uint32_t q) {
-  const uint64_t start = src.segmentStart;
-  const uint64_t square = uint64_t(q) * q;
-  uint64_t m;
-  if (square > start) {
-    m = square;
-  } else {
-    m = start + (q - start % q) % q;
-    if (m % 2 == 0) m += q;
-  }
-  return (m - start - 1) / 2;
+uint32_t ringSize() {
+  // A prime below 2^24 moves at most q/5 + 1 bytes per multiple.
+  const uint64_t reach = (LARGEST_ADDITIONAL_BOUND / 5 + 1) / src.segBytes + 2;
+  uint32_t size = 1;
+  while (size < reach) size *= 2;
+  return size;
 }
 
-void addToBucket(uint32_t q, uint64_t offset) {
-  const uint64_t target = src.segmentNumber + offset / SEG_BITS;
-  assert(offset / SEG_BITS < BUCKETS);
-  src.buckets[target % BUCKETS].push_back({q, uint32_t(offset % SEG_BITS)});
+// Sets the segment size and builds what depends on it: the segment and the patterns.
+void configure() {
+  const uint32_t wanted = src.requestedBytes ? src.requestedBytes : segmentBytesFromCache();
+  const uint32_t bytes = std::clamp(wanted, MIN_SEGMENT_BYTES, MAX_SEGMENT_BYTES) / 64 * 64;
+  if (bytes == src.segBytes) return;
+  src.segBytes = bytes;
+  src.segWords = int(bytes / 8);
+  src.segment.assign(bytes / 8, 0);
+  src.patterns.clear();
+  for (const auto& group : PATTERN_GROUPS) buildPattern(src.patterns.emplace_back(), group);
+  src.buckets.assign(ringSize(), {});
+}
+
+// The first multiple q*m to strike, at or above both q^2 and the current segment's start,
+// with m prime to 30: its byte relative to the segment, and the wheel index of m.
+void firstMultiple(uint32_t q, uint32_t& pos, uint32_t& j) {
+  const uint64_t lowest = std::max(uint64_t(q) * q, src.segmentStart);
+  uint64_t m = (lowest + q - 1) / q;
+  while (T.indexOf[m % 30] < 0) ++m;
+  pos = uint32_t(q * m / 30 - src.segmentByte);
+  j = uint32_t(T.indexOf[m % 30]);
+}
+
+void addToBucket(uint32_t quotientClass, uint64_t pos, uint32_t j) {
+  const uint64_t ahead = pos / src.segBytes;
+  assert(ahead < src.buckets.size());
+  src.buckets[(src.segmentNumber + ahead) & (src.buckets.size() - 1)].push_back(
+      {quotientClass, uint32_t(pos % src.segBytes) << 3 | j});
 }
 
 // Brings into use every sieving prime whose square lies below the end of this segment.
 void activatePrimes() {
   const std::vector<uint32_t>& sv = *src.sievers;
-  const uint64_t end = src.segmentStart + SEG_SPAN;
+  const uint64_t end = src.segmentStart + 30 * uint64_t(src.segBytes);
   while (src.activated < sv.size()) {
     const uint32_t q = sv[src.activated];
     if (uint64_t(q) * q >= end) break;
-    const uint64_t offset = firstOffset(q);
-    if (q < SEG_BITS) {
-      src.mediumPrimes.push_back(q);
-      src.mediumOffsets.push_back(uint32_t(offset));
+    uint32_t pos, j;
+    firstMultiple(q, pos, j);
+    if (q < src.segBytes) {
+      src.medium.push_back({q, pos, j});
+    } else if (q < LARGE_FACTOR * src.segBytes) {
+      src.large.push_back({q, pos, j});
     } else {
-      addToBucket(q, offset);
+      addToBucket((q / 30) << 3 | uint32_t(T.indexOf[q % 30]), pos, j);
     }
     ++src.activated;
   }
 }
 
-void presieve() {
-  uint64_t* seg = src.segment;
-  const Pattern& first = src.patterns[0];
-  std::memcpy(seg, first.words.data() + first.index, sizeof(src.segment));
-  for (size_t k = 1; k < src.patterns.size(); ++k) {
-    const uint64_t* w = src.patterns[k].words.data() + src.patterns[k].index;
-    for (int i = 0; i < SEG_WORDS; ++i) seg[i] &= w[i];
+// The segment as the AND of the pattern windows, in one pass of 16-byte vectors (the
+// segment size is a multiple of 64 bytes).
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+inline Bytes16 load16(const uint8_t* p) {
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+void andPatterns(uint8_t* seg, const uint8_t* const* w,
+                                                                 size_t n) {
+  static_assert(std::size(PATTERN_GROUPS) == 14);
+  for (size_t i = 0; i < n; i += 16) {
+    const Bytes16 v = load16(w[0] + i) & load16(w[1] + i) & load16(w[2] + i) & load16(w[3] + i) &
+                      load16(w[4] + i) & load16(w[5] + i) & load16(w[6] + i) & load16(w[7] + i) &
+                      load16(w[8] + i) & load16(w[9] + i) & load16(w[10] + i) &
+                      load16(w[11] + i) & load16(w[12] + i) & load16(w[13] + i);
+    std::memcpy(seg + i, &v, sizeof v);
   }
+}
+
+void presieve() {
+  uint8_t* seg = reinterpret_cast<uint8_t*>(src.segment.data());
+  const uint8_t* w[std::size(PATTERN_GROUPS)];
+  for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
+    w[k] = src.patterns[k].bytes.data() + src.patterns[k].index;
+  andPatterns(seg, w, src.segBytes);
   if (src.segmentNumber == 0) {
     // The patterns clear their own primes, and bit 0 stands for 1.
     for (const auto& group : PATTERN_GROUPS)
-      for (int i = 0; i < 5 && group[i]; ++i) seg[0] |= uint64_t(1) << ((group[i] - 1) / 2 % 64);
-    seg[0] &= ~uint64_t(1);
+      for (int i = 0; i < 4 && group[i]; ++i)
+        seg[group[i] / 30] |= uint8_t(1u << T.indexOf[group[i] % 30]);
+    seg[0] &= uint8_t(~1u);
   }
 }
 
-// Eight multiples of q span 8q bits, exactly q bytes, so within such a round the byte
-// offsets and masks are the same every time: they are worked out once per segment and the
-// round is unrolled. Returns the first multiple left over.
-uint32_t strikeRounds(uint8_t* bytes, uint32_t q, uint32_t i) {
-  if (i + 7 * q >= SEG_BITS) return i;
-  const uint32_t rounds = (SEG_BITS - 1 - i - 7 * q) / (8 * q) + 1;
-  const uint32_t r = i % 8;
-  uint32_t at[8];
-  uint8_t mask[8];
-  for (uint32_t k = 0; k < 8; ++k) {
-    at[k] = (r + k * q) / 8;
-    mask[k] = uint8_t(~(1u << ((r + k * q) % 8)));
-  }
-  uint8_t* p = bytes + i / 8;
-  for (uint32_t n = 0; n < rounds; ++n, p += q) {
-    p[at[0]] &= mask[0];
-    p[at[1]] &= mask[1];
-    p[at[2]] &= mask[2];
-    p[at[3]] &= mask[3];
-    p[at[4]] &= mask[4];
-    p[at[5]] &= mask[5];
-    p[at[6]] &= mask[6];
-    p[at[7]] &= mask[7];
-  }
-  return i + rounds * 8 * q;
-}
-
+// Within one cycle of the wheel (cofactors 30c+1 .. 30c+29) the eight multiples of q lie at
+// the same byte offsets from the cycle's first, and the next cycle starts q bytes on; so
+// whole cycles are struck unrolled with offsets and masks worked out once per segment.
 void strikeMedium() {
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment);
-  const size_t n = src.mediumPrimes.size();
-  const uint32_t* primes = src.mediumPrimes.data();
-  uint32_t* offsets = src.mediumOffsets.data();
-  size_t k = 0;
-  for (; k < n && primes[k] < UNROLLED_BELOW; ++k) {
-    const uint32_t q = primes[k];
-    uint32_t i = strikeRounds(bytes, q, offsets[k]);
-    for (; i < SEG_BITS; i += q) bytes[i / 8] &= uint8_t(~(1u << (i % 8)));
-    offsets[k] = i - SEG_BITS;
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
+  const uint32_t size = src.segBytes;
+  for (Siever& s : src.medium) {
+    const uint32_t q = s.prime, a = q / 30, ri = uint32_t(T.indexOf[q % 30]);
+    const uint8_t* mask = T.mask[ri];
+    const uint8_t* carry = T.carry[ri];
+    uint32_t pos = s.pos, j = s.j;
+    while (j != 0 && pos < size) {
+      bytes[pos] &= mask[j];
+      pos += a * WHEEL_STEP[j] + carry[j];
+      j = (j + 1) & 7;
+    }
+    if (j == 0) {
+      const uint8_t* co = T.cycleOff[ri];
+      const uint32_t o1 = a * 6 + co[1], o2 = a * 10 + co[2], o3 = a * 12 + co[3],
+                     o4 = a * 16 + co[4], o5 = a * 18 + co[5], o6 = a * 22 + co[6],
+                     o7 = a * 28 + co[7];
+      const uint8_t m0 = mask[0], m1 = mask[1], m2 = mask[2], m3 = mask[3], m4 = mask[4],
+                    m5 = mask[5], m6 = mask[6], m7 = mask[7];
+      for (; pos + o7 < size; pos += q) {
+        uint8_t* p = bytes + pos;
+        p[0] &= m0;
+        p[o1] &= m1;
+        p[o2] &= m2;
+        p[o3] &= m3;
+        p[o4] &= m4;
+        p[o5] &= m5;
+        p[o6] &= m6;
+        p[o7] &= m7;
+      }
+      while (pos < size) {
+        bytes[pos] &= mask[j];
+        pos += a * WHEEL_STEP[j] + carry[j];
+        j = (j + 1) & 7;
+      }
+    }
+    s.pos = pos - size;
+    s.j = j;
   }
-  for (; k < n; ++k) {
-    const uint32_t q = primes[k];
-    uint32_t i = offsets[k];
-    for (; i < SEG_BITS; i += q) bytes[i / 8] &= uint8_t(~(1u << (i % 8)));
-    offsets[k] = i - SEG_BITS;
+}
+
+void strikeLarge() {
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
+  const uint32_t size = src.segBytes;
+  for (Siever& s : src.large) {
+    const uint32_t q = s.prime, a = q / 30, ri = uint32_t(T.indexOf[q % 30]);
+    uint32_t pos = s.pos, j = s.j;
+    while (pos < size) {
+      bytes[pos] &= T.mask[ri][j];
+      pos += a * WHEEL_STEP[j] + T.carry[ri][j];
+      j = (j + 1) & 7;
+    }
+    s.pos = pos - size;
+    s.j = j;
   }
 }
 
 void strikeBucket() {
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment);
-  std::vector<BucketEntry>& bucket = src.buckets[src.segmentNumber % BUCKETS];
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
+  const uint32_t size = src.segBytes;
+  std::vector<BucketEntry>& bucket = src.buckets[src.segmentNumber & (src.buckets.size() - 1)];
   for (const BucketEntry& e : bucket) {
-    bytes[e.offset / 8] &= uint8_t(~(1u << (e.offset % 8)));
-    addToBucket(e.prime, uint64_t(e.offset) + e.prime);
+    const uint32_t a = e.quotientClass >> 3, ri = e.quotientClass & 7;
+    uint64_t pos = e.posWheel >> 3;
+    uint32_t j = e.posWheel & 7;
+    do {
+      bytes[pos] &= T.mask[ri][j];
+      pos += a * WHEEL_STEP[j] + T.carry[ri][j];
+      j = (j + 1) & 7;
+    } while (pos < size);
+    addToBucket(e.quotientClass, pos, j);
   }
   bucket.clear();
 }
@@ -209,13 +336,14 @@ void sieveSegment() {
   presieve();
   activatePrimes();
   strikeMedium();
+  strikeLarge();
   strikeBucket();
   src.wordCursor = 0;
 }
 
 void advancePatterns() {
   for (Pattern& pat : src.patterns) {
-    pat.index += SEG_WORDS % pat.period;
+    pat.index += src.segBytes % pat.period;
     if (pat.index >= pat.period) pat.index -= pat.period;
   }
 }
@@ -225,23 +353,34 @@ void advancePatterns() {
 const int64_t* soe2_detail::stagedNext = nullptr;
 const int64_t* soe2_detail::stagedEnd = nullptr;
 
-// Builds the patterns and the base primes; the segment size is fixed, so the cache size
-// passed in does not matter.
+// Builds the base primes, and the segment and patterns for the segment size read from the
+// cache; the cache size passed in is not needed for that.
 void soe2_memory(uint32_t /*cacheKb*/) {
   if (src.ready) return;
   if (primetable[0] != 3) FillPrimetable();
-  for (const auto& group : PATTERN_GROUPS) buildPattern(src.patterns.emplace_back(), group);
   for (int i = 0; primetable[i] <= LAST_BASE_PRIME; ++i)
     if (primetable[i] >= FIRST_STRUCK_PRIME) src.basePrimes.push_back(primetable[i]);
+  configure();
   src.ready = true;
+}
+
+void soe2_segment_bytes(uint32_t bytes) {
+  src.requestedBytes = bytes;
+  src.sievers = nullptr;  // the next delivery starts afresh
+}
+
+uint64_t soe2_segment_span() {
+  soe2_memory(0);
+  configure();
+  return 30 * uint64_t(src.segBytes);
 }
 
 // Sieves the segment that holds the starting point, every offset computed afresh.
 static void soe2_iteratefirsttime() {
-  for (Pattern& pat : src.patterns) pat.index = src.segmentNumber * SEG_WORDS % pat.period;
+  for (Pattern& pat : src.patterns) pat.index = src.segmentByte % pat.period;
   src.activated = 0;
-  src.mediumPrimes.clear();
-  src.mediumOffsets.clear();
+  src.medium.clear();
+  src.large.clear();
   for (auto& bucket : src.buckets) bucket.clear();
   sieveSegment();
 }
@@ -249,7 +388,8 @@ static void soe2_iteratefirsttime() {
 // Moves on to the next segment; the offsets carry over from the last one.
 static void soe2_iterate() {
   ++src.segmentNumber;
-  src.segmentStart += SEG_SPAN;
+  src.segmentByte += src.segBytes;
+  src.segmentStart += 30 * uint64_t(src.segBytes);
   advancePatterns();
   sieveSegment();
 }
@@ -258,22 +398,22 @@ static void soe2_iterate() {
 // done in steps of four without a test per bit; a step may write past the word's count, and
 // the next word or the spare room takes the overrun. ORing in bit 63 keeps ctz defined.
 __attribute__((target_clones("popcnt", "default"))) static void soe2_fill() {
-  const int end = std::min(src.wordCursor + GROUP_WORDS, SEG_WORDS);
-  const int64_t base = int64_t(src.segmentStart) + 1;
+  const int end = std::min(src.wordCursor + GROUP_WORDS, src.segWords);
   constexpr uint64_t TOP = uint64_t(1) << 63;
+  const uint64_t* words = src.segment.data();
   int64_t* out = src.staged;
-  for (int w = src.wordCursor; w < end; ++w) {
-    uint64_t bits = src.segment[w];
+  int64_t wordBase = int64_t(src.segmentStart) + 240 * int64_t(src.wordCursor);
+  for (int w = src.wordCursor; w < end; ++w, wordBase += 240) {
+    uint64_t bits = words[w];
     const int count = __builtin_popcountll(bits);
-    const int64_t wordBase = base + 128 * int64_t(w);
     for (int k = 0; k < count; k += 4) {
-      out[k] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      out[k] = wordBase + T.valueOf[__builtin_ctzll(bits | TOP)];
       bits &= bits - 1;
-      out[k + 1] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      out[k + 1] = wordBase + T.valueOf[__builtin_ctzll(bits | TOP)];
       bits &= bits - 1;
-      out[k + 2] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      out[k + 2] = wordBase + T.valueOf[__builtin_ctzll(bits | TOP)];
       bits &= bits - 1;
-      out[k + 3] = wordBase + 2 * __builtin_ctzll(bits | TOP);
+      out[k + 3] = wordBase + T.valueOf[__builtin_ctzll(bits | TOP)];
       bits &= bits - 1;
     }
     out += count;
@@ -286,7 +426,7 @@ __attribute__((target_clones("popcnt", "default"))) static void soe2_fill() {
 void soe2_detail::refill() {
   if (!src.sievers) soe2_init(0, false);
   while (stagedNext == stagedEnd) {
-    if (src.wordCursor == SEG_WORDS) soe2_iterate();
+    if (src.wordCursor == src.segWords) soe2_iterate();
     soe2_fill();
   }
 }
@@ -294,10 +434,11 @@ void soe2_detail::refill() {
 void soe2_init(int64_t p, bool useAdditional) {
   assert(p < (int64_t(1) << 62));  // numbers and segment ends stay clear of overflow
   soe2_memory(0);
+  configure();
   if (p < 2) p = 2;
   if (useAdditional) {
     if (src.withAdditional.empty()) {
-      const std::vector<uint32_t> all = oddPrimesUpTo(16000000);
+      const std::vector<uint32_t> all = oddPrimesUpTo(LARGEST_ADDITIONAL_BOUND);
       auto first = all.begin();
       while (*first <= LAST_BASE_PRIME) ++first;
       assert(all.end() - first >= ADDITIONAL_PRIMES);
@@ -309,12 +450,22 @@ void soe2_init(int64_t p, bool useAdditional) {
     src.sievers = &src.basePrimes;
   }
   const uint64_t firstOdd = uint64_t(p) + 1 + (p & 1);  // the first odd number above p
-  src.segmentNumber = firstOdd / SEG_SPAN;
-  src.segmentStart = src.segmentNumber * SEG_SPAN;
+  const uint64_t span = 30 * uint64_t(src.segBytes);
+  src.segmentNumber = firstOdd / span;
+  src.segmentByte = src.segmentNumber * src.segBytes;
+  src.segmentStart = src.segmentNumber * span;
   soe2_iteratefirsttime();
-  const uint64_t bit = (firstOdd - src.segmentStart - 1) / 2;
-  src.wordCursor = int(bit / 64);
-  src.segment[src.wordCursor] &= ~uint64_t(0) << (bit % 64);
-  soe2_detail::stagedNext = soe2_detail::stagedEnd = src.staged;
+  // Numbers up to p leave the first word; the words before it are skipped.
+  const uint64_t byte = (firstOdd - src.segmentStart) / 30;
+  src.wordCursor = int(byte / 8);
+  uint64_t& word = src.segment[src.wordCursor];
+  const uint64_t wordStart = src.segmentStart + 240 * uint64_t(src.wordCursor);
+  for (int i = 0; i < 64; ++i)
+    if (wordStart + uint64_t(T.valueOf[i]) < firstOdd) word &= ~(uint64_t(1) << i);
+  // 3 and 5 have no place on the wheel.
+  int64_t* staged = src.staged;
+  if (p < 3) *staged++ = 3;
+  if (p < 5) *staged++ = 5;
+  soe2_detail::stagedNext = src.staged;
+  soe2_detail::stagedEnd = staged;
 }
-

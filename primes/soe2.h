@@ -1,5 +1,5 @@
-// The prime source: a segmented sieve of Eratosthenes over the odd numbers that delivers
-// the sieving primes one at a time, in ascending order, from any starting point.
+// The prime source: a segmented sieve of Eratosthenes on the mod-30 wheel that delivers the
+// sieving primes one at a time, in ascending order, from any starting point.
 #pragma once
 #include <cstdint>
 
@@ -8,6 +8,12 @@ constexpr int64_t MAXGUAR = 12072076129LL;
 
 void soe2_memory(uint32_t cacheKb);
 void soe2_init(int64_t p, bool useAdditional);
+
+// The segment size in bytes (30 numbers each) from the next soe2_init on; 0, the default,
+// sizes it from the machine's caches. The sequence delivered never depends on it.
+void soe2_segment_bytes(uint32_t bytes);
+// Numbers covered by one segment at the size in force: segments start at its multiples.
+uint64_t soe2_segment_span();
 
 // Delivery is inline, so that taking a prime costs a compare and an increment: the numbers
 // staged from the current group, and the step that stages the next group.

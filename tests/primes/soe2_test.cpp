@@ -194,20 +194,52 @@ TEST(PrimeSource, PlainStartAfterAdditionalUsesNoAdditionalPrimes) {
   EXPECT_TRUE(std::find(got.begin(), got.end(), 12074273689) != got.end());
 }
 
-// Starts on either side of segment boundaries all give the one sequence.
+// Starts on either side of segment boundaries all give the one sequence, at every segment
+// size: the smallest sends most base primes to the buckets, the largest strikes them all.
 TEST(PrimeSource, SameSequenceAcrossSegmentBoundaries) {
-  for (u64 boundary : {1ULL << 18, 3ULL << 18, 1ULL << 32, (1000000000000ULL >> 18) << 18,
-                       (1000000000000000ULL >> 18) << 18}) {
-    const u64 lo = boundary - 3000, hi = boundary + 3000;
-    const auto whole = delivered(int64_t(lo), int64_t(hi), false);
-    EXPECT_EQ(whole, freeOfFactors(lo, hi, LAST_BASE_PRIME)) << boundary;
-    for (int d = -5; d <= 5; ++d) {
-      const int64_t start = int64_t(boundary) + d;
-      std::vector<int64_t> tail;
-      for (int64_t n : whole)
-        if (n > start) tail.push_back(n);
-      EXPECT_EQ(delivered(start, int64_t(hi), false), tail) << boundary << " " << d;
+  for (uint32_t bytes : {0u, 8192u, 1u << 20}) {
+    soe2_segment_bytes(bytes);
+    const u64 span = soe2_segment_span();
+    for (u64 boundary : std::initializer_list<u64>{span, 3 * span, (u64(1) << 32) / span * span,
+                         1000000000000ULL / span * span, 1000000000000000ULL / span * span}) {
+      const u64 lo = boundary - 3000, hi = boundary + 3000;
+      const auto whole = delivered(int64_t(lo), int64_t(hi), false);
+      EXPECT_EQ(whole, freeOfFactors(lo, hi, LAST_BASE_PRIME)) << bytes << " " << boundary;
+      for (int d = -5; d <= 5; ++d) {
+        const int64_t start = int64_t(boundary) + d;
+        std::vector<int64_t> tail;
+        for (int64_t n : whole)
+          if (n > start) tail.push_back(n);
+        EXPECT_EQ(delivered(start, int64_t(hi), false), tail) << bytes << " " << boundary << " " << d;
+      }
     }
+  }
+  soe2_segment_bytes(0);
+}
+
+// Long runs that cross many segments (and the bucket ring many times) near 10^12, with and
+// without the additional primes, at the smallest and the default segment size.
+TEST(PrimeSource, LongRunsNearTenToTheTwelveAtEverySegmentSize) {
+  const u64 lo = 1000000000000ULL - 700000, hi = 1000000000000ULL + 700000;
+  const auto primes = primesBetween(lo, hi);
+  const auto plain = freeOfFactors(lo, hi, LAST_BASE_PRIME);
+  for (uint32_t bytes : {8192u, 0u}) {
+    soe2_segment_bytes(bytes);
+    EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), true), primes) << bytes;
+    EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), false), plain) << bytes;
+  }
+  soe2_segment_bytes(0);
+}
+
+// The first numbers of the sequence, where 3 and 5 lie off the wheel and the pattern primes
+// must come through although their patterns clear them.
+TEST(PrimeSource, SmallStartsAroundTheWheelAndPatternPrimes) {
+  const auto primes = primesBetween(0, 2000);
+  for (int64_t start = 0; start < 200; ++start) {
+    std::vector<int64_t> tail;
+    for (int64_t n : primes)
+      if (n > start) tail.push_back(n);
+    EXPECT_EQ(delivered(start, 2000, false), tail) << start;
   }
 }
 
