@@ -307,8 +307,12 @@ bool parseHeaderFields(const char* at, const char* end) {
     if (parseNumber(s, end, field[i]) != Parse::Yes || !fitsInt32(field[i])) return false;
   }
   // Anything else would send the loop to procedures that do not exist.
-  if (field[0] < 1 || field[0] > MAX_CHAIN || field[1] < 2 || TypeFromMode(static_cast<uint32_t>(field[2])) < 0)
-    return false;
+  const int type = TypeFromMode(static_cast<uint32_t>(field[2]));
+  if (type < 0 || field[1] < 2) return false;
+  // Other sieves write chain length 0 for the forms that are not chains: that is one link.
+  const bool chain = type == 10 || type == 11 || type == 12;
+  if (field[0] == 0 && !chain) field[0] = 1;
+  if (field[0] < 1 || field[0] > MAX_CHAIN) return false;
   job.firstp = depth;
   job.len3plus = static_cast<int>(field[0]);
   job._base = static_cast<uint32_t>(field[1]);
@@ -359,6 +363,8 @@ bool parseHeader(const std::string& line) {
 struct Scan {
   uint32_t count = 0;
   bool header = false;
+  uint32_t sameParity = 0;      // values of the base's parity (k for fixed-n, n for fixed-k)
+  uint32_t firstSameParity = 0; // line number of the first of them
 };
 
 // First pass: header, count, range and order of the values.
@@ -366,7 +372,9 @@ bool firstPass(FILE* f, Scan& scan) {
   std::string line;
   bool overlong;
   int64_t previous = 0;
+  uint32_t lineNumber = 0;
   while (readLine(f, line, overlong)) {
+    ++lineNumber;
     int64_t a, b;
     Parse p = overlong ? Parse::No : parseValueLine(line, a, b);
     if (scan.count > 0 && p == Parse::No) continue;  // other lines after the values are ignored
@@ -389,6 +397,8 @@ bool firstPass(FILE* f, Scan& scan) {
         print(NOT_VALID);
         return false;
       }
+      if (((v ^ static_cast<int64_t>(job._base)) & 1) == 0 && scan.sameParity++ == 0)
+        scan.firstSameParity = lineNumber;
       if (scan.count++ == 0) job.MinNum = v;
       job.MaxNum = v;
       previous = v;
@@ -406,6 +416,32 @@ bool firstPass(FILE* f, Scan& scan) {
     job.k_n = (job._mode & MODE_N_VARIES) ? 'n' : 'k';
     fprint("Opened the input file - counting the number of %c's and finding the range of %c...", job.k_n, job.k_n);
   }
+  return true;
+}
+
+// A header that sieves every second value only (odd k on base 2, even k on odd bases, odd
+// n) while the file lists values of the other parity: where the form holds them too, the
+// header's flag is changed and the values kept; otherwise the file is refused. False after
+// the message.
+bool acceptOtherParity(const Scan& scan) {
+  if (!job.fIncIsTwo || scan.sameParity == 0) return true;
+  if (job._mode & MODE_ODD_N) {
+    job._mode &= ~uint32_t{MODE_ODD_N};
+    fprint("The file lists %u even n's although its header says odd n only: they are kept, and even n are "
+           "sieved too.",
+           scan.sameParity);
+  } else if (job._base == 2) {
+    job._mode |= MODE_EVEN_K;
+    fprint("The file lists %u even k's although its header says odd k only: they are kept, and even k are "
+           "sieved too.",
+           scan.sameParity);
+  } else {
+    fprint("The file cannot be read: %u lines (the first is line %u) list odd k's, and with the odd base %u "
+           "every number of an odd k is even.",
+           scan.sameParity, scan.firstSameParity, job._base);
+    return false;
+  }
+  SetDerivedFields();
   return true;
 }
 
@@ -505,7 +541,7 @@ bool readinfile(const std::string& name) {
   }
   if (ok) {
     SetDerivedFields();  // the store choice depends on the parity rule of the type just read
-    ok = chooseStore(scan.count);
+    ok = acceptOtherParity(scan) && chooseStore(scan.count);
   }
   if (ok) {
     std::rewind(f);
