@@ -231,7 +231,7 @@ TEST_F(SieveFileTest, RefusalsAndTheirMessages) {
                           "x:P:1:2:1\n3 1000\n",                     // sieved-to value not a number
                           "1008:P:1:0:1\n3 1000\n",                  // base 0
                           "1008:P:1:2:4\n3 1000\n",                  // _mode of no type
-                          "1008:P:0:2:1\n3 1000\n",                  // chain length 0
+                          "1008:1:0:2:42\n3 1000\n",                 // chain length 0 for a chain
                           "99999999999999999999:P:1:2:1\n3 1000\n",  // beyond 64 bits
                           "1008:P:1:2:1\n99999999999999999999 1000\n",
                           "1008:P:1:2:1\n3 4294967296\n",            // n beyond 32 bits
@@ -239,6 +239,27 @@ TEST_F(SieveFileTest, RefusalsAndTheirMessages) {
     EXPECT_FALSE(read(bad)) << bad;
     EXPECT_NE(out_.find(notValid + "\n"), std::string::npos) << bad;
   }
+}
+
+TEST_F(SieveFileTest, HeadersOfOtherSieves) {
+  // Chain length 0 is one link for every form that is not a chain (Lucky sets take 3).
+  for (const char* header : {"1000003:T:0:2:3", "1000037:S:0:2:10", "1000:P:0:2:1", "1000:Z:0:2:46"}) {
+    ASSERT_TRUE(read(std::string(header) + "\n3 1000\n5 1000\n")) << header << out_;
+    EXPECT_EQ(job.len3plus, job._mode == 46 ? 3 : 1) << header;
+  }
+  // Even k under an odd-k header: kept, the even-k bit set, one line with their count.
+  ASSERT_TRUE(read("1008:P:1:2:1\n3 1000\n4 1000\n6 1000\n7 1000\n"));
+  EXPECT_EQ(job._mode, 0x4001u);
+  EXPECT_FALSE(job.fIncIsTwo);
+  EXPECT_EQ(job._nvalsleft, 4u);
+  EXPECT_NE(out_.find("The file lists 2 even k's although its header says odd k only: they are kept, and even k are "
+                      "sieved too.\n"),
+            std::string::npos)
+      << out_;
+  // Odd k with an odd base: every number is even, the file is refused.
+  EXPECT_FALSE(read("1008:P:1:3:1\n2 1000\n4 1000\n5 1000\n7 1000\n"));
+  EXPECT_NE(out_.find("The file cannot be read: 2 lines (the first is line 4) list odd k's"), std::string::npos)
+      << out_;
 }
 
 TEST_F(SieveFileTest, ToleratesLineEndsJunkAfterTheValuesAndLongLines) {
