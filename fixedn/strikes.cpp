@@ -59,6 +59,13 @@ class Batch {
     ctx_.rule(p, k0);
   }
 
+  // The prime at index i divides the base while the multiplier is b^0 = 1.
+  void ApplyBaseDivisor(uint32_t i, int64_t p) {
+    currentIndex = i;
+    currentSlot = 0;
+    RemoveWithBaseDivisor(p);
+  }
+
  private:
   const StrikeContext& ctx_;
   std::vector<Strike>& out_;
@@ -103,10 +110,14 @@ void OtherBase(const StrikeContext& ctx, const int64_t* primes, uint32_t count, 
     const int64_t p = primes[i];
     if (ctx.useInverseTable && p <= ctx.maxTableP) {
       const int64_t e = baseinverses[static_cast<size_t>(p % b)];
-      if (e == 0) continue;  // p divides b
+      if (e == 0) {  // p divides b: only b^0 = 1 leaves members p can divide
+        if (kernel._nvalue == 0) batch.ApplyBaseDivisor(i, p);
+        continue;
+      }
       kernel._baseinverse = (e * p + 1) / b;
-    } else if (GetBaseInverse(p) == 0) {
-      continue;  // p divides b, or p is not prime
+    } else if (GetBaseInverse(p) == 0) {  // p divides b, or p is not prime
+      if (kernel._nvalue == 0 && b % p == 0) batch.ApplyBaseDivisor(i, p);
+      continue;
     }
     batch.Apply(i, p, findbotherbases(p));
   }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <thread>
 #include <utility>
@@ -156,6 +158,12 @@ TEST_F(StrikesFixture, OtherBasesByTableAndPastIt) {
   Job(255256, 7, 0x01, int64_t{1} << 40);
   ASSERT_FALSE(FindBaseInverses());
   ExpectSame(WorkProcNotBase2_NoInverses, Remove_Plus, 1, 20000);
+  cleared.clear();
+  Job(10, 0, 0x05, 5000);  // b^0 = 1: 5 divides k·10^0 + 1 although it divides the base
+  ASSERT_TRUE(FindBaseInverses());
+  MaxpForWorkProcNotBase2 = 1000;
+  ExpectSame(WorkProcNotBase2, Remove_CC, 1, 3000);
+  EXPECT_NE(std::find(cleared.begin(), cleared.end(), std::make_pair(int64_t{4}, int64_t{5})), cleared.end());
   cleared.clear();
   Job(6, 17, 0x200, 100000);
   ExpectSame(WorkProcNotBase2_AP, Remove_AP, 1, 20000);
