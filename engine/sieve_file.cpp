@@ -445,6 +445,18 @@ bool acceptOtherParity(const Scan& scan) {
   return true;
 }
 
+// The n of a fixed-n file: the multiplier b^n needs n >= 0 where it is sieved, so the
+// Lucky types (which also sieve n − 1) and the chains (whose files show n + 1) need n >= 1
+// as written. False after the message.
+bool acceptExponent() {
+  if (job._mode & (MODE_N_VARIES | MODE_PRIMORIAL)) return true;
+  const int lowest = (IsLuckyMode(job._mode) || WritesNPlusOne(job._mode, job._base)) ? 1 : 0;
+  if (job._nvalue >= lowest) return true;
+  fprint("The file cannot be read: its lines give n = %d, and n must be at least %d for its type.", job._nvalue,
+         lowest);
+  return false;
+}
+
 void failedAllocation() {
   print("...failed - you will have to split the file up.");
   print("(If I just created the file it will be called QUILLSOR.TMP)");
@@ -546,6 +558,7 @@ bool readinfile(const std::string& name) {
   if (ok) {
     std::rewind(f);
     job._nvalsleft = job.nvals = secondPass(f, scan.count);
+    ok = acceptExponent();
     if (WritesNPlusOne(job._mode, job._base)) --job._nvalue;
   }
   std::fclose(f);

@@ -256,6 +256,13 @@ TEST_F(SieveFileTest, HeadersOfOtherSieves) {
                       "sieved too.\n"),
             std::string::npos)
       << out_;
+  // n below the smallest the form sieves: b^(n−1) for the Lucky types, chains written n + 1.
+  for (const char* file : {"100:Z:3:3:46\n2 0\n4 0\n", "100:1:3:2:42\n3 0\n", "100:P:1:2:1\n3 -2\n"}) {
+    EXPECT_FALSE(read(file)) << file;
+    EXPECT_NE(out_.find("The file cannot be read: its lines give n = "), std::string::npos) << out_;
+  }
+  EXPECT_TRUE(read("100:Z:3:3:46\n2 1\n4 1\n"));
+  EXPECT_TRUE(read("100:P:1:3:1\n2 0\n4 0\n"));
   // Odd k with an odd base: every number is even, the file is refused.
   EXPECT_FALSE(read("1008:P:1:3:1\n2 1000\n4 1000\n5 1000\n7 1000\n"));
   EXPECT_NE(out_.find("The file cannot be read: 2 lines (the first is line 4) list odd k's"), std::string::npos)
