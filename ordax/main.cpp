@@ -28,6 +28,10 @@ void InstallInterruptHandler() {
 int main(int argc, char** argv) {
   OrdaxOptions options = ParseOrdaxOptions(argc, argv);
   for (const std::string& word : options.unknown) fprint("Ignoring the unknown word '%s'", word.c_str());
+  if (!options.error.empty()) {
+    fprint("#m%s", options.error.c_str());
+    return ORDAX_FAILED;
+  }
   if (options.help || options.file.empty()) {
     print(OrdaxUsage());
     return options.help ? ORDAX_OK : ORDAX_FAILED;

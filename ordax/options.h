@@ -9,9 +9,11 @@ struct OrdaxOptions {
   bool lowPriority = false;  // -n
   bool restart = false;      // -restart: ignore the progress record and test from the first line
   bool help = false;         // -h, -help, --help
+  int threads = 0;           // -t=N; 0: every online processor
   std::string resultsPath = "ordax_results.txt";
   std::string progressPath;  // empty: derived from the file name in the working directory
   std::vector<std::string> unknown;
+  std::string error;  // a known option with a value it cannot take
 };
 
 // Reads argv[1..]. The first word that is not an option is the file; later ones are unknown.

@@ -9,7 +9,12 @@ struct ProgressRecord {
   uint64_t fingerprint = 0;  // of the sieve file's bytes: another file (or a re-sieved one) starts over
   size_t lines = 0;          // value lines in the file
   size_t done = 0;           // lines tested, from the first
-  size_t found = 0;          // of those, lines whose members were all probable primes
+  size_t found = 0;          // of those, lines whose members were all primes
+  // A result about to be appended: the record is written first, naming the line (= done) and
+  // the results file's length before the append, so that a run killed between the append and
+  // the next record can tell on resume whether the result is already there.
+  bool pending = false;
+  uint64_t resultsOffset = 0;
 };
 
 // The record's name for a sieve file: its base name followed by ".ordax".

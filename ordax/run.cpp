@@ -1,11 +1,21 @@
-// The testing loop. Each line's members are tested in order and the line is dropped at its first
-// composite; a reported line is appended to the results file before the progress record moves
-// past it, so a run cut off anywhere never loses a result and a resumed run never repeats one.
+// The testing loop: lines are handed out in file order to worker threads (a oneTBB pipeline),
+// and one stage takes the finished lines back in file order to print and record them. A reported
+// line's result is appended between two records: the first names the line and the results
+// file's length, so a run cut off anywhere never loses a result and a resumed one never repeats it.
 #include "ordax/run.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <oneapi/tbb/enumerable_thread_specific.h>
+#include <oneapi/tbb/parallel_pipeline.h>
+#include <oneapi/tbb/task_arena.h>
+
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 
 #include "engine/print.h"
 #include "ordax/describe.h"
@@ -29,6 +39,36 @@ bool AppendResult(const std::string& path, const std::string& text) {
   bool ok = std::fprintf(f, "%s\n", text.c_str()) >= 0;
   return std::fclose(f) == 0 && ok;
 }
+
+uint64_t FileLength(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+// A resumed run whose record names a result that was being appended: true when the line is
+// already in the results file at the recorded place; a torn copy at the end is cut off.
+bool AlreadyAppended(const std::string& path, uint64_t offset, const std::string& text) {
+  const std::string line = text + "\n";
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::string found(line.size(), '\0');
+  size_t got = 0;
+  if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) got = std::fread(found.data(), 1, found.size(), f);
+  std::fclose(f);
+  found.resize(got);
+  if (found == line) return true;
+  // A shorter tail that begins the same is the torn write itself: nothing else can follow it.
+  if (got > 0 && got < line.size() && line.compare(0, got, found) == 0 && FileLength(path) == offset + got)
+    if (truncate(path.c_str(), static_cast<off_t>(offset)) != 0) return false;
+  return false;
+}
+
+// What a worker hands to the output stage.
+struct TestedLine {
+  size_t index = 0;
+  LineResult result;
+  std::string text;
+};
 
 // Reads, checks and describes the file; false after a message when it cannot be tested.
 bool LoadFile(const std::string& file, SieveInput& input, FormSpec& spec) {
@@ -65,7 +105,10 @@ ProgressRecord StartingPoint(const OrdaxOptions& options, const std::string& pat
 
 }  // namespace
 
+void (*ordaxTestPoint)(const char* where) = nullptr;
+
 int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
+  if (ordaxInterrupt == 0) ordaxStop.store(false);
   SieveInput input;
   FormSpec spec;
   if (!LoadFile(options.file, input, spec)) return ORDAX_FAILED;
@@ -83,6 +126,10 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
   }
   if (record.done > 0)
     fprint("Continuing at line %zu of %zu (%zu found so far)", record.done + 1, total, record.found);
+  // A result that may or may not have reached the results file before the last run ended.
+  const bool resumePending = record.pending;
+  const size_t pendingLine = record.done;
+  const uint64_t pendingOffset = record.resultsOffset;
 
   bool saveWarned = false;
   auto save = [&] {
@@ -93,41 +140,60 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
     }
   };
 
-  LineTester tester(spec);
+  const int threads = options.threads > 0 ? options.threads : OnlineProcessors();
   StatusLine status;
   const size_t firstLine = record.done;
   const auto start = std::chrono::steady_clock::now();
   auto lastStatus = start;
   auto lastSave = start;
-  for (size_t i = firstLine; i < total; ++i) {
-    const LineResult tested = tester.Test(input.lines[i], &ordaxStop);
-    if (tested.cancelled) {
-      status.Clear();
-      save();
-      fprint("Interrupted after %zu of %zu lines (%zu found); run ordax %s again to continue.", record.done, total,
-             record.found, options.file.c_str());
-      return 128 + ordaxInterrupt;
+  size_t next = firstLine;
+  std::atomic<bool> halted{false};  // read by the input stage, set by the output stage
+  bool interrupted = false, failed = false;
+  tbb::enumerable_thread_specific<std::unique_ptr<LineTester>> testers;
+
+  // Runs on one thread at a time, in file order.
+  auto finish = [&](const TestedLine& t) {
+    if (halted) return;
+    const size_t i = t.index;
+    if (t.result.cancelled) {
+      halted = true;
+      interrupted = true;
+      return;
     }
-    if (tested.allPrime) {
-      std::string text = DescribeLine(spec, input.lines[i], tester.members(), tested.proven);
+    if (t.result.allPrime) {
       status.Clear();
-      print(text.c_str());
-      if (!AppendResult(options.resultsPath, text)) {
+      print(t.text.c_str());
+      const bool known = resumePending && i == pendingLine && AlreadyAppended(options.resultsPath, pendingOffset, t.text);
+      if (!known) {
+        record.done = i;
+        record.pending = true;
+        record.resultsOffset = FileLength(options.resultsPath);
         save();
-        fprint("#mCannot write to the results file %s; stopped before line %zu so that the result is not lost.",
-               options.resultsPath.c_str(), i + 1);
-        return ORDAX_FAILED;
+        if (ordaxTestPoint) ordaxTestPoint("before append");
+        if (!AppendResult(options.resultsPath, t.text)) {
+          record.pending = false;
+          save();
+          fprint("#mCannot write to the results file %s; stopped before line %zu so that the result is not lost.",
+                 options.resultsPath.c_str(), i + 1);
+          halted = true;
+          failed = true;
+          ordaxStop.store(true);
+          return;
+        }
+        if (ordaxTestPoint) ordaxTestPoint("after append");
       }
+      record.pending = false;
       ++record.found;
       record.done = i + 1;
       save();
       if (summary) {
         summary->found.push_back(i);
-        summary->texts.push_back(text);
-        summary->proven.push_back(tested.proven);
+        summary->texts.push_back(t.text);
+        summary->proven.push_back(t.result.proven);
       }
     }
     record.done = i + 1;
+    record.pending = false;
     if (summary) summary->tested = record.done - firstLine;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastStatus >= kStatusInterval) {
@@ -139,10 +205,52 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
       save();
       lastSave = now;
     }
-  }
+  };
+
+  tbb::task_arena arena(threads);
+  arena.execute([&] {
+    tbb::parallel_pipeline(
+        static_cast<size_t>(2 * threads),
+        tbb::make_filter<void, size_t>(tbb::filter_mode::serial_in_order,
+                                       [&](tbb::flow_control& fc) -> size_t {
+                                         if (next >= total || halted || ordaxStop.load()) {
+                                           fc.stop();
+                                           return 0;
+                                         }
+                                         return next++;
+                                       }) &
+            tbb::make_filter<size_t, TestedLine>(tbb::filter_mode::parallel,
+                                                 [&](size_t i) {
+                                                   std::unique_ptr<LineTester>& tester = testers.local();
+                                                   if (!tester) tester = std::make_unique<LineTester>(spec);
+                                                   TestedLine t;
+                                                   t.index = i;
+                                                   t.result = tester->Test(input.lines[i], &ordaxStop);
+                                                   if (t.result.allPrime)
+                                                     t.text = DescribeLine(spec, input.lines[i], tester->members(),
+                                                                           t.result.proven);
+                                                   return t;
+                                                 }) &
+            tbb::make_filter<TestedLine, void>(tbb::filter_mode::serial_in_order, finish));
+  });
   status.Clear();
+  if (failed) {
+    if (ordaxInterrupt == 0) ordaxStop.store(false);
+    return ORDAX_FAILED;
+  }
+  if (interrupted || record.done < total) {
+    save();
+    fprint("Interrupted after %zu of %zu lines (%zu found); run ordax %s again to continue.", record.done, total,
+           record.found, options.file.c_str());
+    return 128 + ordaxInterrupt;
+  }
   save();
   fprint("Tested all %zu lines of %s: %zu found%s%s", total, options.file.c_str(), record.found,
          record.found ? ", appended to " : "", record.found ? options.resultsPath.c_str() : "");
   return ORDAX_OK;
+}
+
+int OnlineProcessors() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<int>(n) : 1;
 }

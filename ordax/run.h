@@ -27,3 +27,8 @@ struct RunSummary {
 };
 
 int RunOrdax(const OrdaxOptions& options, RunSummary* summary = nullptr);
+// Every online processor: the default number of testing threads.
+int OnlineProcessors();
+// Called, when set, just before and just after a result is appended ("before append",
+// "after append"): the kill tests stop the process at exactly those points.
+extern void (*ordaxTestPoint)(const char* where);
