@@ -23,8 +23,7 @@ extern "C" void sigterm_handler(int) {
   } else if (job.State == STATE_SIEVING) {
     job.State = STATE_INTERRUPTED;
     static const char message[] = "Stopping...\n";
-    ssize_t ignored = write(STDOUT_FILENO, message, sizeof message - 1);
-    (void)ignored;
+    PrintFromSignal(message, sizeof message - 1);
   }
 }
 

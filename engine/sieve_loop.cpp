@@ -10,13 +10,13 @@
 
 #include "engine/file_run.h"
 #include "engine/print.h"
+#include "engine/progress_line.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "engine/slot_tables.h"
 #include "fixedk/base2_ksieve.h"
 #include "fixedk/ksieve.h"
-#include "fixedk/progress.h"
 #include "fixedn/clear.h"
 #include "fixedn/removal_rules.h"
 #include "fixedn/work_procedures.h"
@@ -203,6 +203,7 @@ void dosieve(bool fTimedSaves) {
   fprint("%s Starting sieve %s", TimeOfDay(static_cast<long>(time(nullptr))).c_str(),
          job.firstp < 1000000000 && !fixedK ? "(reduced screen output while p < 1 billion)" : "");
 
+  ProgressStart(job.firstp);
   if (job.fCMOV && job._base == 2 && ((mode & ~MODE_ODD_N) == 0x0101 || (mode & ~MODE_ODD_N) == 0x0102)) {
     // The whole run belongs to the baby-step giant-step sieve; a new file first stops after
     // 701 so that the spacing is taken from the survivors of the small primes.
@@ -214,12 +215,14 @@ void dosieve(bool fTimedSaves) {
   TimingTrace trace;
   for (;;) {
     int64_t p = soe2_next();
-    if ((p & mask) != lastBit || !running() || p >= job.maxp) {
+    if (ProgressDue() || (p & mask) != lastBit || !running() || p >= job.maxp) {
       if (fTest) trace.point();
+      // The clearing routines' work threshold keeps its own rhythm, the report bit's.
+      const bool bitChanged = (p & mask) != lastBit;
       lastBit = p & mask;
-      ProgressLine(p);
+      ProgressReport(p);
       now = time(nullptr);
-      if (now - LastNow > 5) {
+      if (bitChanged && now - LastNow > 5) {
         double x = nopsthreshold * 2.0 / static_cast<double>(now - LastNow);
         nopsthreshold = x < 3.5e9 ? static_cast<uint32_t>(x) : 3500000000u;
       }

@@ -166,7 +166,7 @@ void Base2KSieve(bool fTimedSaves) {
     p = soe2_next();
     if ((p & mask) != lastBit || (job.State != STATE_PREPARING && job.State != STATE_SIEVING) ||
         p >= job.maxp) {
-      ProgressLine(p);
+      RunProgress(p);
       const time_t now = std::time(nullptr);
       if (now == lastCheck && mask < (int64_t{1} << 28)) mask <<= 1;
       if (now - lastCheck > 2 && mask >= 2) mask >>= 1;

@@ -1,6 +1,7 @@
-// Status-line text and the padding that keeps a shorter text from leaving old characters behind.
+// Status-line text for the self-overwriting progress line of a test run.
 #include "ordax/status_line.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -26,14 +27,11 @@ std::string ProgressText(size_t done, size_t total, size_t doneThisRun, double s
 }
 
 void StatusLine::Show(const std::string& text) {
-  std::string padded = text;
-  if (padded.size() < shown_) padded.append(shown_ - padded.size(), ' ');
-  print(("#s" + padded).c_str());
-  shown_ = text.size();
+  // The print layer pads over a longer line; a log gets a plain line now and then instead.
+  const auto now = std::chrono::steady_clock::now();
+  if (!ConsoleIsTerminal() && shownAt_ && now - *shownAt_ < std::chrono::minutes(1)) return;
+  shownAt_ = now;
+  print(("#s" + text).c_str());
 }
 
-void StatusLine::Clear() {
-  if (shown_ == 0) return;
-  print(("#s" + std::string(shown_, ' ')).c_str());
-  shown_ = 0;
-}
+void StatusLine::Clear() { ClearStatusLine(); }

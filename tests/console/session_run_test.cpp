@@ -214,14 +214,15 @@ TEST(FullCommandLine, OneJobAsksNothingAndEndsAtTheStopValue) {
                            dir.path());
   EXPECT_EQ(r.status, 0);
   // The dialogue part is fixed; the run's own lines belong to the file run, so only their
-  // shape is checked here: status lines end with '\r', the run ends at the first prime
+  // shape is checked here: through a pipe status lines are plain lines, the run ends at the first prime
   // not below 1000, and the closing line names the file.
   const std::string dialogue = Recommendation + Banner +
                                "Creating a new file ; Output file name = out.txt\nBase = 2\nn = 1000\nkmin = 1\n"
                                "kmax = 1000\nType : k.b^n+1\nThere is a stop criterion for this sieve:\n\n"
                                "Sieve up to p = 1000.\n\n";
   EXPECT_EQ(r.output.substr(0, dialogue.size()), dialogue);
-  EXPECT_NE(r.output.find("Sieved up to 1009\r"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\nSieved up to 1009\n"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
   EXPECT_TRUE(std::regex_search(r.output, std::regex("\nOutput file 'out.txt' generated, contains [0-9]+ k's\n\n$")))
       << r.output;
   std::string file = readFile(dir.file("out.txt"));

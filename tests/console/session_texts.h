@@ -76,10 +76,10 @@ inline std::string runOpening(const std::string& kb, int candidates, const std::
          std::to_string(candidates) + " candidates\nSieving numbers with " + digits + " decimal digits\n";
 }
 inline const std::string FixedNStart =
-    "\rInitialising sieve...\nDone.\nHH:MM:SS Starting sieve (reduced screen output while p < 1 billion)\n";
-inline const std::string FixedKStart = "\rInitialising sieve...\nDone.\nHH:MM:SS Starting sieve \n";
+    "Initialising sieve...\nDone.\nHH:MM:SS Starting sieve (reduced screen output while p < 1 billion)\n";
+inline const std::string FixedKStart = "Initialising sieve...\nDone.\nHH:MM:SS Starting sieve \n";
 inline std::string runClosing(const std::string& file, int survivors, char letter) {
-  return "Sieved up to 1009\rHH:MM:SS Saving results to " + file + "...\nHH:MM:SS ...done.\nOutput file '" + file +
+  return "Sieved up to 1009\nHH:MM:SS Saving results to " + file + "...\nHH:MM:SS ...done.\nOutput file '" + file +
          "' generated, contains " + std::to_string(survivors) + " " + letter + "'s\n\n";
 }
 

@@ -122,13 +122,16 @@ TEST(PrimorialIndex, LargestTablePrimeNotAbove) {
 TEST(Print, LineControlPrefixes) {
   std::string out;
   setPrintCapture(&out);
+  setConsoleTerminal(1);
   print("#sSieved up to 5");
+  print("#s");
   print("#tline");
   print("##");
   print("plain");
   fprint("#o%s has %u %c's", "f.txt", 3u, 'k');
+  setConsoleTerminal(-1);
   setPrintCapture(nullptr);
-  EXPECT_EQ(out, "Sieved up to 5\rline\n\nplain\nf.txt has 3 k's\n");
+  EXPECT_EQ(out, "Sieved up to 5\r              \rline\n\nplain\nf.txt has 3 k's\n");
 }
 
 TEST(Primetable, FirstLastAndSentinel) {
