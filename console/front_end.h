@@ -47,6 +47,21 @@ void ResetToDefaults();
 // seconds: truncated, at least 1, and kept within range however large or negative the rate.
 int64_t RateStopValue(double seconds);
 
+// Exit statuses of full command-line mode (interactive sessions end with 0).
+enum : int {
+  EXIT_FINISHED = 0,         // the stop was reached, every value removed, or all remaining prime
+  EXIT_INVALID_JOB = 1,      // an invalid option, value or job
+  EXIT_INPUT_REFUSED = 2,    // the input file could not be read or was refused
+  EXIT_OUTPUT_FAILED = 3,    // the output could not be written
+  EXIT_INTERRUPTED = 130,    // stopped by SIGINT or SIGTERM after a valid save
+};
+
+// The smallest bitmap capacity (bits) an option, a setting or the menu may set: below it
+// every large range splits into so many sub-ranges that a run crawls.
+constexpr int64_t MIN_BITMAP_BITS = 512;
+// Minutes between saves: at most about two years.
+constexpr int64_t MAX_SAVE_MINUTES = 1000000;
+
 // Thrown to end the program at once with a status (full command-line mode refusing a job);
 // caught by the start-up code, which then skips the settings write.
 struct ProgramExit {

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cinttypes>
 #include <cmath>
 #include <string>
 
@@ -107,6 +108,10 @@ void askStopCriterion() {
       job.StopCriterion = STOP_AFTER_HOURS;
       job.StopValue = getNb64("\nSieve for nn hours (24) : ", 24);
       if (job.StopValue == 0) job.StopValue = 24;
+      if (job.StopValue > MAX_STOP_HOURS) {
+        fprintRaw("At most %" PRId64 " hours; %" PRId64 " is used.\n", MAX_STOP_HOURS, MAX_STOP_HOURS);
+        job.StopValue = MAX_STOP_HOURS;
+      }
       break;
     default: {
       job.StopCriterion = STOP_AT_RATE;
@@ -121,6 +126,12 @@ void askBitmapSize() {
   for (;;) {
     double bits = std::trunc(getDNb("\nMax RAM to use for the bitmap, Mb (47.7) : ", 47.6837159) * 1024 * 1024 * 8);
     if (bits >= 0 && bits <= MAX_BITMAP_BITS) {
+      if (bits < MIN_BITMAP_BITS) {
+        // A capacity of (almost) nothing would split every range into countless sub-ranges.
+        fprintRaw("The bitmap must hold at least %" PRId64 " values; %" PRId64 " bits are used.\n", MIN_BITMAP_BITS,
+                  MIN_BITMAP_BITS);
+        bits = MIN_BITMAP_BITS;
+      }
       job.BitMapThreshold = static_cast<int64_t>(bits);
       return;
     }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "console/front_end.h"
+#include "common/number_reader.h"
 #include "engine/print.h"
 
 namespace {
@@ -26,6 +27,11 @@ long long decimalValue(const std::string& digits) {
 int clampToInt(const std::string& digits) {
   long long v = decimalValue(digits);
   return v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
+
+// The words put before a question asked again after a refused number.
+const char* againText(NumberError error) {
+  return error == NumberError::TooLarge ? "Number too large ; " : "Invalid number ; ";
 }
 }  // namespace
 
@@ -82,19 +88,14 @@ int ChooseString(const char* const* list, int count, int defaultIndex) {
 }
 
 int64_t _atoi64(const char* text) {
-  // Base 0 gives exactly the "%i" reading: leading blanks, a sign, then 0x, 0 or decimal.
-  return std::strtoll(text, nullptr, 0);
+  int64_t value = 0;
+  ReadNumber(text, value);  // callers check the text first; a refused one reads as 0
+  return value;
 }
 
 int getNb(const char* prompt, int defaultValue) {
-  printRaw(prompt);
-  std::string answer;
-  for (;;) {
-    get_line(answer);
-    if (answer.empty()) return defaultValue;
-    if (isDigitString(answer)) return clampToInt(answer);
-    fprintRaw("Invalid number ; %s", prompt);
-  }
+  int64_t v = getNb64(prompt, defaultValue);
+  return v > INT_MAX ? INT_MAX : static_cast<int>(v);
 }
 
 int64_t getNb64(const char* prompt, int64_t defaultValue) {
@@ -103,8 +104,10 @@ int64_t getNb64(const char* prompt, int64_t defaultValue) {
   for (;;) {
     get_line(answer);
     if (answer.empty()) return defaultValue;
-    if (isDigitString(answer)) return _atoi64(answer);
-    fprintRaw("Invalid number ; %s", prompt);
+    int64_t value;
+    NumberError e = ReadNumber(answer, value);
+    if (e == NumberError::None) return value;
+    fprintRaw("%s%s", againText(e), prompt);
   }
 }
 
@@ -114,10 +117,11 @@ double getDNb(const char* prompt, double defaultValue) {
   for (;;) {
     get_line(answer);
     if (answer.empty()) return defaultValue;
-    if (answer == "0" || answer == "0.0") return 0.0;
-    double value = std::strtod(answer.c_str(), nullptr);
-    if (value != 0.0 && std::isfinite(value)) return value;
-    fprintRaw("Invalid number ; %s", prompt);
+    double value;
+    NumberError e = ReadReal(answer, value);
+    // 0 is a valid answer ("0", "0.0", "0e5"); its sign is not.
+    if (e == NumberError::None) return value == 0.0 ? 0.0 : value;
+    fprintRaw("%s%s", againText(e), prompt);
   }
 }
 
@@ -127,15 +131,20 @@ int getBase() {
   if (!base.empty()) fprintRaw("%s\n", base.c_str());
   else get_required_line(base);
   for (;;) {
-    if (!base.empty() && isDigitString(base)) {
-      long long value = decimalValue(base);
+    int64_t value;
+    NumberError e = ReadNumber(base, value);
+    if (e == NumberError::None) {
       // A base of 0 or 1 gives no numbers worth sieving; above 2^31-1 it would not fit.
       if (value >= 2 && value <= INT_MAX) return static_cast<int>(value);
       printRaw("The base must be a number from 2 to 2147483647.\n");
       if (ui.Ready) throw ProgramExit{1};
       printRaw("Base = ");
     } else {
-      printRaw("Invalid number ; Base = ");
+      if (ui.Ready) {
+        print(NumberRefusal("Base", base, e).c_str());
+        throw ProgramExit{1};
+      }
+      fprintRaw("%sBase = ", againText(e));
     }
     get_required_line(base);
   }

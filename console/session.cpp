@@ -156,6 +156,11 @@ bool completeNewFile() {
     if (!ui.Ready) askChainLength();
     else printRaw("\n");
     int length = clampedDecimal(ui.lbuff);
+    if (length > MAX_CHAIN_LENGTH) {
+      // Checked here, where every job is built, with the same bound as the file reader's.
+      fprintRaw("The chain length %s is too large: at most %d is supported.\n", ui.lbuff.c_str(), MAX_CHAIN_LENGTH);
+      throw ProgramExit{EXIT_INVALID_JOB};
+    }
     job.len3plus = length <= 2 ? 3 : length;
   } else {
     printRaw("\n");

@@ -1,6 +1,6 @@
-// Reading and writing the settings file. Values are read as the original format reads them:
-// a key, '=', then a value cut at the first character that is not a letter, digit, ',' or
-// '.'; only the input file name keeps the whole rest of the line.
+// Reading and writing the settings file: a key, '=', then a value. Numeric values are read
+// whole by the one number reader (a refused value is reported and ignored); the input file
+// name keeps the whole rest of the line.
 #include "console/settings.h"
 
 #include <cinttypes>
@@ -11,25 +11,15 @@
 
 #include "console/front_end.h"
 #include "console/prompts.h"
+#include "common/number_reader.h"
+#include "engine/print.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
 
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-bool isValueChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ',' || c == '.';
-}
-
-// Leading decimal digits of the value; none read as 0, too many saturate.
-uint64_t leadingNumber(const std::string& value) {
-  uint64_t n = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') break;
-    n = n > (UINT64_MAX - 9) / 10 ? UINT64_MAX : n * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return n;
-}
+constexpr uint64_t MAX_SETTINGS_BITMAP_BITS = 4068474880u;  // 485.0 Mb, as the options allow
 
 unsigned toUnsigned(uint64_t n) { return n > UINT_MAX ? UINT_MAX : static_cast<unsigned>(n); }
 }  // namespace
@@ -44,15 +34,36 @@ void ApplySettingsLine(const std::string& line) {
   if (pos >= line.size() || line[pos] != '=') return;
   ++pos;
   while (pos < line.size() && isBlank(line[pos])) ++pos;
-  size_t end = pos;
-  while (end < line.size() && isValueChar(line[end])) ++end;
-  std::string value = line.substr(pos, end - pos);
-  uint64_t number = leadingNumber(value);
+  // Numeric settings are read whole by the program's one number reader; a value it refuses
+  // leaves the setting as it was, with a line naming the key.
+  const bool numericKey = key == "WorkerThreadPriorityLowest" || key == "BitmapThreshold" ||
+                          key == "IterationsBetweenWrites" || key == "MinutesBetweenWrites" ||
+                          key == "DSM_LogDeleted" || key == "DSM_TwoSaveFiles" || key == "DSM_AlwaysSave" ||
+                          key == "TwoSaveFiles" || key == "Hidden";
+  uint64_t number = 0;
+  if (numericKey) {
+    std::string whole = line.substr(pos);
+    while (!whole.empty() && isBlank(whole.back())) whole.pop_back();
+    int64_t v;
+    NumberError e = ReadNumber(whole, v);
+    if (e != NumberError::None) {
+      fprint("%s the setting is ignored.", NumberRefusal(std::string(SETTINGS_FILE) + ", " + key, whole, e).c_str());
+      return;
+    }
+    number = static_cast<uint64_t>(v);
+  }
 
   if (key == "WorkerThreadPriorityLowest") {
     ui.WorkerThreadPriority = number != 0 ? 20 : 0;
   } else if (key == "BitmapThreshold") {
-    job.BitMapThreshold = _atoi64(value);
+    if (number < static_cast<uint64_t>(MIN_BITMAP_BITS) || number > MAX_SETTINGS_BITMAP_BITS) {
+      // A threshold this small (an old -ob=0.0000001) would make every run in the folder crawl.
+      fprint("%s, BitmapThreshold : %" PRIu64 " is outside %" PRId64 " to %" PRIu64 "; 400000000 is used.",
+             SETTINGS_FILE, number, MIN_BITMAP_BITS, MAX_SETTINGS_BITMAP_BITS);
+      job.BitMapThreshold = 400000000;
+    } else {
+      job.BitMapThreshold = static_cast<int64_t>(number);
+    }
   } else if (key == "IterationsBetweenWrites") {
     job.WriteIterations = toUnsigned(number > UINT_MAX / 3 ? UINT_MAX : number * 3);
   } else if (key == "MinutesBetweenWrites") {

@@ -9,10 +9,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "console/front_end.h"
 #include "console/prompts.h"
+#include "common/number_reader.h"
 #include "engine/print.h"
 #include "engine/sieve_job.h"
 #include "primes/primetable.h"
@@ -20,11 +22,6 @@
 namespace {
 const char* const Responses[] = {"Save", "Don't save", "Cancel"};
 
-int64_t decimalValue(const std::string& digits) {
-  errno = 0;
-  long long v = std::strtoll(digits.c_str(), nullptr, 10);
-  return errno == ERANGE ? INT64_MAX : v;
-}
 
 // Splits a product such as 3*5*11 into its factors; false when a piece is empty or not a
 // number, or when there are more factors than the job can hold.
@@ -34,8 +31,10 @@ bool readFactors(const std::string& text) {
   for (;;) {
     size_t star = text.find('*', start);
     std::string piece = text.substr(start, star == std::string::npos ? std::string::npos : star - start);
-    if (piece.empty() || !isDigitString(piece) || count == MAX_MY_PRIMORIAL) return false;
-    job.MyPrimorial[count++] = _atoi64(piece);
+    int64_t factor;
+    // A factor of 0 makes k zero: a file of such a job could never be read back.
+    if (ReadNumber(piece, factor) != NumberError::None || factor < 1 || count == MAX_MY_PRIMORIAL) return false;
+    job.MyPrimorial[count++] = factor;
     if (star == std::string::npos) break;
     start = star + 1;
   }
@@ -43,16 +42,23 @@ bool readFactors(const std::string& text) {
   return true;
 }
 
-// Reads (or echoes) one limit until it is all digits.
+// Reads (or echoes) one limit until it reads as a number; in full command-line mode a
+// refused preset ends the program.
 int64_t askLimit(const char* prompt, std::string& field) {
   printRaw(prompt);
   if (!field.empty()) fprintRaw("%s\n", field.c_str());
   else get_required_line(field);
-  while (field.empty() || !isDigitString(field)) {
-    fprintRaw("Invalid number ; %s", prompt);
+  for (;;) {
+    int64_t value;
+    NumberError e = ReadNumber(field, value);
+    if (e == NumberError::None) return value;
+    if (ui.Ready) {
+      print(NumberRefusal(std::string(prompt, std::strlen(prompt) - 3), field, e).c_str());
+      throw ProgramExit{1};
+    }
+    fprintRaw("%s%s", e == NumberError::TooLarge ? "Number too large ; " : "Invalid number ; ", prompt);
     get_required_line(field);
   }
-  return _atoi64(field);
 }
 
 // A refused base: say why, then ask again (or give up in full command-line mode).
@@ -97,13 +103,12 @@ void getNorK() {
         job._mode |= MODE_PRIMORIAL;
         return;
       }
-      refusal = productAllowed ? "Each factor of k must be a number, for example 3*5*11.\n"
+      refusal = productAllowed ? "Each factor of k must be a number of at least 1, for example 3*5*11.\n"
                                : "This ought to be a k.2^n fixed k sieve...\n";
-    } else if (isDigitString(ui.nbuff)) {
-      int64_t value = decimalValue(ui.nbuff);
-      if (value > INT32_MAX) {
-        refusal = fixedK ? "k must be at most 2147483647.\n" : "n must be at most 2147483647.\n";
-      } else {
+    } else {
+      int64_t value = 0;
+      NumberError e = ReadNumber(ui.nbuff, value);
+      if (e == NumberError::None && value <= INT32_MAX) {
         job._nvalue = static_cast<int32_t>(value);
         // The Lucky forms also sieve k.b^(n-1): n = 0 would sieve with exponent -1.
         if (value == 0 && !fixedK && !(job._mode & MODE_PRIMORIAL) && IsLuckyMode(job._mode)) {
@@ -113,17 +118,21 @@ void getNorK() {
           continue;
         }
         bool oddWithOddBase = (value & 1) && (job._base & 1);
-        if (!(fixedK && !(job._mode & MODE_PRIMORIAL) && oddWithOddBase)) return;
-        refusal = "k ought to be even for that fixed k sieve.\n";
+        if (fixedK && value == 0) refusal = "k must be at least 1.\n";  // 0·b^n±1 is no form to sieve
+        else if (fixedK && !(job._mode & MODE_PRIMORIAL) && oddWithOddBase) refusal = "k ought to be even for that fixed k sieve.\n";
+        else return;
+      } else if (e == NumberError::None || e == NumberError::TooLarge) {
+        refusal = fixedK ? "k must be at most 2147483647.\n" : "n must be at most 2147483647.\n";
+      } else {
+        if (ui.Ready) {
+          printRaw("Invalid number.\n");
+          print(NumberRefusal(fixedK ? "k" : "n", ui.nbuff, e).c_str());
+          throw ProgramExit{1};
+        }
+        printRaw("Invalid number ; ");
+        ui.nbuff.clear();
+        continue;
       }
-    } else {
-      if (ui.Ready) {
-        printRaw("Invalid number.\n");
-        throw ProgramExit{1};
-      }
-      printRaw("Invalid number ; ");
-      ui.nbuff.clear();
-      continue;
     }
     printRaw(refusal);
     if (ui.Ready) throw ProgramExit{1};
@@ -215,18 +224,23 @@ bool confirmBitmapRange() {
 void askChainLength() {
   fprintRaw("\tchain length = (%s) ", ui.lbuff.c_str());
   if (ui.lbuff == "3") get_line(ui.lbuff);
+  int64_t length = 3;
   for (;;) {
-    while (!ui.lbuff.empty() && !isDigitString(ui.lbuff)) {
+    NumberError e = ui.lbuff.empty() ? NumberError::None : ReadNumber(ui.lbuff, length);
+    if (ui.lbuff.empty()) length = 3;
+    if (e == NumberError::NotANumber || e == NumberError::NotWhole) {
       printRaw("Invalid number ; chain length = (3) ");
-      get_line(ui.lbuff);
+    } else if (e == NumberError::None && length < 3) {
+      printRaw("Too small value ; chain length = (3) ");
+    } else if (e == NumberError::TooLarge || length > MAX_CHAIN_LENGTH) {
+      fprintRaw("Too large value (at most %d) ; chain length = (3) ", MAX_CHAIN_LENGTH);
+    } else {
+      break;
     }
-    if (ui.lbuff.empty()) ui.lbuff = "3";
-    if (decimalValue(ui.lbuff) >= 3) break;
-    printRaw("Too small value ; chain length = (3) ");
     get_line(ui.lbuff);
   }
-  int64_t length = decimalValue(ui.lbuff);
-  job.len3plus = length > INT_MAX ? INT_MAX : static_cast<int>(length);
+  ui.lbuff = std::to_string(length);
+  job.len3plus = static_cast<int>(length);
 }
 
 bool checkSeriesLimit() {

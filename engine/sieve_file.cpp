@@ -216,7 +216,6 @@ namespace {
 
 // Longest line kept whole; a factor-form header of 1000 factors fits easily.
 constexpr size_t MAX_LINE = 1 << 16;
-constexpr int MAX_CHAIN = 10000;
 
 const char* const NOT_VALID = "The file does not appear to be valid (the first line is wrong!)";
 
@@ -312,7 +311,7 @@ bool parseHeaderFields(const char* at, const char* end) {
   // Other sieves write chain length 0 for the forms that are not chains: that is one link.
   const bool chain = type == 10 || type == 11 || type == 12;
   if (field[0] == 0 && !chain) field[0] = 1;
-  if (field[0] < 1 || field[0] > MAX_CHAIN) return false;
+  if (field[0] < 1 || field[0] > MAX_CHAIN_LENGTH) return false;
   job.firstp = depth;
   job.len3plus = static_cast<int>(field[0]);
   job._base = static_cast<uint32_t>(field[1]);

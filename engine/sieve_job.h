@@ -35,6 +35,10 @@ enum : int { STATE_STOPPED = 0, STATE_PREPARING = 1, STATE_SIEVING = 2, STATE_IN
 enum : int { STOP_NONE = 0, STOP_AT_P = 1, STOP_AFTER_HOURS = 2, STOP_AT_RATE = 3, STOP_AT_COUNT = 4 };
 
 constexpr int MAX_MY_PRIMORIAL = 1000;
+// The longest chain the sieve and the file reader accept (types 10 to 12).
+constexpr int MAX_CHAIN_LENGTH = 10000;
+// The hours criterion's largest value (over a century), so that hours·3600 never overflows.
+constexpr int64_t MAX_STOP_HOURS = 1000000;
 // Text answers keep at most this many characters (a 1024-character field with its terminator).
 constexpr size_t TEXT_FIELD_MAX = 1023;
 constexpr size_t ORDAX_PARAMETERS_MAX = 127;

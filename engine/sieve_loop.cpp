@@ -3,6 +3,7 @@
 
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <algorithm>
 #include <cmath>
@@ -227,7 +228,7 @@ void dosieve(bool fTimedSaves) {
         nopsthreshold = x < 3.5e9 ? static_cast<uint32_t>(x) : 3500000000u;
       }
       if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
-          now > job.StopTime + job.StopValue * 3600)
+          now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
         job.State = STATE_STOPPED;
       if (!running() || p >= job.maxp) {
         if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");

@@ -174,7 +174,7 @@ void Base2KSieve(bool fTimedSaves) {
       lastBit = p & mask;
       reportAllowed = true;
       if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
-          now > job.StopTime + job.StopValue * 3600)
+          now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
         job.State = STATE_STOPPED;
       if ((job.State != STATE_PREPARING && job.State != STATE_SIEVING) || p >= job.maxp) break;
       if (fTimedSaves && now > nextSave) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/prompts.h"
+#include "common/number_reader.h"
 #include "engine/print.h"
 #include "services/output_files.h"
 #include "services/sieve_lines.h"
@@ -33,12 +34,12 @@ bool checkCopyCount(const std::string& answer, int& copies) {
 }
 
 bool checkRangeOfP(const std::string& answer, int64_t& range) {
-  if (!isDigitString(answer)) {
+  int64_t r = 0;
+  NumberError e = ReadNumber(answer, r);
+  if (e != NumberError::None && e != NumberError::Empty) {  // an empty answer is a range of 0
     fprintRaw("%s : Invalid number\n", answer.c_str());
     return false;
   }
-  // Too many digits saturate; the overflow check of the copies then refuses them.
-  int64_t r = _atoi64(answer);
   if (r < 2) {
     printRaw("The range must be at least 2 p's\n");
     return false;

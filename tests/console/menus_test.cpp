@@ -69,7 +69,9 @@ TEST(OptionsMenu, StopCriteriaAndSeries) {
        [] { return job.StopCriterion == STOP_AT_P && job.StopValue == 1000 && !job.fAutoIncrement && !job.fOrdax; },
        "p below 1000"},
       {"2\n1\n\n\n\n\n", [] { return job.StopValue == 1000; }, "p default"},
-      {"2\n1\n02000\n\n\n\n", [] { return job.StopValue == 1024; }, "p octal"},
+      {"2\n1\n02000\n\n\n\n", [] { return job.StopValue == 2000; }, "p with a leading 0 is decimal"},
+      {"2\n1\n1e9\n\n\n\n", [] { return job.StopValue == 1000000000; }, "p as 1e9"},
+      {"2\n3\n3000000000000000\n\n\n\n", [] { return job.StopValue == MAX_STOP_HOURS; }, "hours bounded"},
       {"2\n2\n0\n\n\n\n", [] { return job.StopCriterion == STOP_AT_COUNT && job.StopValue == 1000; }, "count 0"},
       {"2\n3\n0\n\n\n\n", [] { return job.StopCriterion == STOP_AFTER_HOURS && job.StopValue == 24; }, "hours 0"},
       {"2\n3\n5\n\n\n\n", [] { return job.StopValue == 5; }, "hours"},
@@ -134,8 +136,8 @@ TEST(OptionsMenu, BitmapAndMinutes) {
   struct Case {
     const char* answers;
     int64_t bits;
-  } cases[] = {{"3\n\n\n", 400000000}, {"3\n485\n\n", 4068474880LL}, {"3\n0\n\n", 0},
-               {"3\n0.0\n\n", 0},       {"3\n100\n\n", 838860800}};
+  } cases[] = {{"3\n\n\n", 400000000}, {"3\n485\n\n", 4068474880LL}, {"3\n0\n\n", MIN_BITMAP_BITS},
+               {"3\n0.0\n\n", MIN_BITMAP_BITS}, {"3\n0.0000001\n\n", MIN_BITMAP_BITS}, {"3\n100\n\n", 838860800}};
   for (const auto& c : cases) {
     options(c.answers);
     EXPECT_EQ(job.BitMapThreshold, c.bits) << c.answers;

@@ -43,15 +43,18 @@ TEST(Options, EachOptionSetsWhatItSays) {
       {{"-wi=b.txt"}, [] { return job.outbuff.empty() && job.inbuff.empty(); }, "-wi ignored"},
       {{"-t"}, [] { return ui.tbuff == "0"; }, "-t alone is type 0"},
       {{"-t=12"}, [] { return ui.tbuff == "12"; }, "-t=12"},
-      {{"-t=x"}, [] { return ui.tbuff == "0"; }, "-t=x keeps the effect without value"},
+      {{"-t=x"}, [] { return ui.tbuff.empty(); }, "-t=x refused: the dialogue asks for the type"},
+      {{"-t=1e1"}, [] { return ui.tbuff == "10"; }, "-t=1e1 kept in plain decimal"},
       {{"-l=5"}, [] { return ui.lbuff == "5"; }, "-l=5"},
-      {{"-l=x"}, [] { return ui.lbuff == "3"; }, "-l=x ignored"},
+      {{"-l=x"}, [] { return ui.lbuff == "3"; }, "-l=x refused"},
       {{"-b"}, [] { return ui.bbuff == "2"; }, "-b alone is base 2"},
       {{"-base=10"}, [] { return ui.bbuff == "10"; }, "-base="},
       {{"-Base=10"}, [] { return ui.bbuff == "10"; }, "option letter in upper case"},
       {{"-BASE=10"}, [] { return ui.bbuff == "2"; }, "\"ase=\" must be lower case"},
-      {{"-base=1x"}, [] { return ui.bbuff == "2"; }, "-base= non-digits"},
+      {{"-base=1x"}, [] { return ui.bbuff.empty(); }, "-base= non-digits refused"},
+      {{"-base=-2"}, [] { return ui.bbuff.empty(); }, "-base= negative refused"},
       {{"-n=100"}, [] { return ui.nbuff == "100"; }, "-n="},
+      {{"-n=1_000"}, [] { return ui.nbuff == "1000"; }, "-n= digit groups"},
       {{"-n=3*5"}, [] { return ui.nbuff.empty(); }, "-n= takes digits only"},
       {{"-k=3*5*11"}, [] { return ui.nbuff == "3*5*11"; }, "-k= product"},
       {{"-k=3*5*"}, [] { return ui.nbuff.empty(); }, "-k= trailing *"},
@@ -60,6 +63,11 @@ TEST(Options, EachOptionSetsWhatItSays) {
       {{"-nmin=5", "-nmax=9"}, [] { return ui.kminbuff == "5" && ui.kmaxbuff == "9"; }, "-nmin -nmax"},
       {{"-kMIN=5"}, [] { return ui.kminbuff.empty(); }, "\"min=\" must be lower case"},
       {{"-kmin=5x"}, [] { return ui.kminbuff.empty(); }, "-kmin= non-digits"},
+      {{"-kmin=0100", "-kmax=0999"}, [] { return ui.kminbuff == "100" && ui.kmaxbuff == "999"; }, "leading 0"},
+      {{"-kmin=1e9", "-kmax=2^40"},
+       [] { return ui.kminbuff == "1000000000" && ui.kmaxbuff == "1099511627776"; }, "1e9 and 2^40"},
+      {{"-k=99999999999999999999*3"}, [] { return ui.nbuff.empty(); }, "-k= factor too large"},
+      {{"-k=3*1e1"}, [] { return ui.nbuff == "3*10"; }, "-k= factors read as numbers"},
       {{"-e"}, [] { return job.IncludeEvenKs; }, "-e"},
       {{"-z"}, [] { return job.GeneralizedChains; }, "-z"},
       {{"-u"}, [] { return job.PrimorialMode && ui.primorialdefault == 'y'; }, "-u"},
@@ -75,6 +83,8 @@ TEST(Options, EachOptionSetsWhatItSays) {
       {{"-ob=100", "-ob=0"}, [] { return job.BitMapThreshold == 400000000; }, "-ob=0"},
       {{"-ob=100", "-ob=-1"}, [] { return job.BitMapThreshold == 400000000; }, "-ob=-1"},
       {{"-ob=100", "-ob=x"}, [] { return job.BitMapThreshold == 400000000; }, "-ob=x"},
+      {{"-ob=100", "-ob=nan"}, [] { return job.BitMapThreshold == 400000000; }, "-ob=nan"},
+      {{"-ob=0.0000001"}, [] { return job.BitMapThreshold == MIN_BITMAP_BITS; }, "-ob tiny is bounded"},
       {{"-om=45"}, [] { return job.WriteIterations == 45; }, "-om=45"},
       {{"-om=0"}, [] { return job.WriteIterations == 30; }, "-om=0"},
       {{"-om=45", "-om"}, [] { return job.WriteIterations == 45; }, "-om alone keeps the value"},
@@ -83,7 +93,12 @@ TEST(Options, EachOptionSetsWhatItSays) {
       {{"-osp"}, [] { return job.StopCriterion == STOP_AT_P && job.StopValue == 1000; }, "-osp"},
       {{"-osp=500"}, [] { return job.StopValue == 1000; }, "-osp=500"},
       {{"-osp=123456789012"}, [] { return job.StopValue == 123456789012LL; }, "-osp 64-bit"},
-      {{"-osp=02000"}, [] { return job.StopValue == 1024; }, "-osp octal"},
+      {{"-osp=02000"}, [] { return job.StopValue == 2000; }, "-osp leading 0 is decimal"},
+      {{"-osp=1e9"}, [] { return job.StopValue == 1000000000; }, "-osp=1e9"},
+      {{"-osp=2.5e12"}, [] { return job.StopValue == 2500000000000LL; }, "-osp=2.5e12"},
+      {{"-osp=abc"}, [] { return job.StopCriterion == STOP_AT_P && job.StopValue == 1000; }, "-osp=abc"},
+      {{"-osf=3000000000000000"}, [] { return job.StopValue == MAX_STOP_HOURS; }, "-osf bounded"},
+      {{"-osr=inf"}, [] { return job.StopCriterion == STOP_AT_RATE && job.StopValue == 1; }, "-osr=inf"},
       {{"-osu"}, [] { return job.StopCriterion == STOP_AT_COUNT && job.StopValue == 1000; }, "-osu"},
       {{"-osu=0"}, [] { return job.StopValue == 1000; }, "-osu=0"},
       {{"-osu=5"}, [] { return job.StopValue == 5; }, "-osu=5"},
@@ -136,8 +151,10 @@ TEST(Options, TwoSaveFilesOptionIsReported) {
 
 TEST(Options, InvalidOptionPrintsItsRestAndTheUsage) {
   freshState();
-  EXPECT_EQ(parse({"-xyz"}), "yz : Invalid option\n" + std::string(UsageText) + "\n");
-  EXPECT_EQ(parse({"-"}), " : Invalid option\n" + std::string(UsageText) + "\n");
+  EXPECT_EQ(parse({"-xyz"}), "yz : Invalid option (-xyz)\n" + std::string(UsageText) + "\n");
+  EXPECT_EQ(parse({"-"}), " : Invalid option (-)\n" + std::string(UsageText) + "\n");
+  EXPECT_EQ(parse({"--"}), " : Invalid option (--)\n" + std::string(UsageText) + "\n");
+  EXPECT_EQ(parse({"-x"}), " : Invalid option (-x)\n" + std::string(UsageText) + "\n");
   freshState();
 }
 

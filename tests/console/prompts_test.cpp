@@ -73,17 +73,19 @@ TEST(ChooseString, ReasksOnInvalidAndOutOfRange) {
   }
 }
 
-TEST(Atoi64, ReadsLikePercentQi) {
+TEST(Atoi64, ReadsThroughTheNumberReader) {
   EXPECT_EQ(_atoi64("123"), 123);
-  EXPECT_EQ(_atoi64("010"), 8);
-  EXPECT_EQ(_atoi64("09"), 0);
+  EXPECT_EQ(_atoi64("010"), 10);  // a leading 0 is decimal
+  EXPECT_EQ(_atoi64("09"), 9);
   EXPECT_EQ(_atoi64("0"), 0);
-  EXPECT_EQ(_atoi64(""), 0);
-  EXPECT_EQ(_atoi64("0x1f"), 31);
-  EXPECT_EQ(_atoi64("-12"), -12);
+  EXPECT_EQ(_atoi64("2^40"), INT64_C(1) << 40);
   EXPECT_EQ(_atoi64("9223372036854775807"), INT64_MAX);
-  EXPECT_EQ(_atoi64("99999999999999999999"), INT64_MAX);
-  EXPECT_EQ(_atoi64("12abc"), 12);
+  // Refused texts read as 0; every caller checks its text with the reader first.
+  EXPECT_EQ(_atoi64(""), 0);
+  EXPECT_EQ(_atoi64("0x1f"), 0);
+  EXPECT_EQ(_atoi64("-12"), 0);
+  EXPECT_EQ(_atoi64("99999999999999999999"), 0);
+  EXPECT_EQ(_atoi64("12abc"), 0);
 }
 
 TEST(GetNb, DefaultsAndReasks) {
@@ -98,6 +100,11 @@ TEST(GetNb, DefaultsAndReasks) {
     EXPECT_EQ(s.output, "N : Invalid number ; N : Invalid number ; N : ");
   }
   {
+    ConsoleScript s("99999999999999999999\n1e3\n");
+    EXPECT_EQ(getNb64("N : ", 1), 1000);
+    EXPECT_EQ(s.output, "N : Number too large ; N : ");
+  }
+  {
     ConsoleScript s("abc\n\n");
     EXPECT_EQ(getNb("N : ", 7), 7);
   }
@@ -107,7 +114,7 @@ TEST(GetNb, DefaultsAndReasks) {
   }
   {
     ConsoleScript s("012\n");
-    EXPECT_EQ(getNb64("P : ", 1000), 10);  // 64-bit answers read a leading 0 as octal
+    EXPECT_EQ(getNb64("P : ", 1000), 12);  // a leading 0 is decimal for 64-bit answers too
   }
   {
     ConsoleScript s("x\n\n");
@@ -124,9 +131,10 @@ TEST(GetDNb, ZeroIsValidOtherwiseNonZeroFinite) {
       {"\n", 47.5, "R : "},
       {"0\n", 0.0, "R : "},
       {"0.0\n", 0.0, "R : "},
-      {"0.00\n1\n", 1.0, "R : Invalid number ; R : "},
-      {"abc\nnan\ninf\n1e999\n2.5\n", 2.5,
-       "R : Invalid number ; R : Invalid number ; R : Invalid number ; R : Invalid number ; R : "},
+      {"0.00\n", 0.0, "R : "},
+      {"abc\nnan\ninf\n1e999\n0x10\n2.5\n", 2.5,
+       "R : Invalid number ; R : Invalid number ; R : Invalid number ; R : Number too large ; R : Invalid number ; "
+       "R : "},
       {"485.1\n", 485.1, "R : "},
       {"-3\n", -3.0, "R : "},
   };

@@ -194,7 +194,7 @@ TEST(CommandLine, HelpTextsAndInvalidOption) {
   RunResult h = runMorvane({"-h", "-ou"}, dir.path(), "5\n");
   EXPECT_EQ(h.output, "\n" + std::string(UsageText) + "\n" + Banner + MainMenu + "\n");
   RunResult x = runMorvane({"-xyz", "-ou"}, dir.path(), "5\n");
-  EXPECT_EQ(x.output, "yz : Invalid option\n" + std::string(UsageText) + "\n" + Banner + MainMenu + "\n");
+  EXPECT_EQ(x.output, "yz : Invalid option (-xyz)\n" + std::string(UsageText) + "\n" + Banner + MainMenu + "\n");
   RunResult t = runMorvane({"-ht", "-ou"}, dir.path(), "5\n");
   EXPECT_EQ(t.output.substr(0, 60), "\nThe available types of sieve are :\n\n     - If not using pri");
   EXPECT_NE(t.output.find("3 : SG: k.b^n-1 & k.b^(n+1)-1 if genzed chains, k.b^n-1 & 2k.b^n-1 if not.\n"),

@@ -62,11 +62,13 @@ TEST_F(Validation, FixedValueEchoesPresetAndEndsOnBadValueInCommandLineMode) {
     uint32_t base;
     const char* value;
     const char* message;
-  } cases[] = {{0, 2, "1x", "n = 1x\nInvalid number.\n"},
+  } cases[] = {{0, 2, "1x", "n = 1x\nInvalid number.\nn : \"1x\" is not a number.\n"},
+               {16, 2, "0", "k = 0\nk must be at least 1.\n"},
+               {16, 2, "0*0", "k = 0*0\nEach factor of k must be a number of at least 1, for example 3*5*11.\n"},
                {16, 6, "3*5", "k = 3*5\nThis ought to be a k.2^n fixed k sieve...\n"},
                {17, 3, "7", "k = 7\nk ought to be even for that fixed k sieve.\n"},
                {16, 2, "2147483648", "k = 2147483648\nk must be at most 2147483647.\n"},
-               {16, 2, "*3", "k = *3\nEach factor of k must be a number, for example 3*5*11.\n"}};
+               {16, 2, "*3", "k = *3\nEach factor of k must be a number of at least 1, for example 3*5*11.\n"}};
   for (const auto& c : cases) {
     newJob(c.type, c.base);
     ui.nbuff = c.value;
@@ -101,8 +103,8 @@ TEST_F(Validation, ProductFormOnlyForBase2FixedK) {
   ConsoleScript s("3*5*\n3*x\n15\n");
   getNorK();
   EXPECT_EQ(s.output,
-            "k = Each factor of k must be a number, for example 3*5*11.\n"
-            "k = Each factor of k must be a number, for example 3*5*11.\nk = ");
+            "k = Each factor of k must be a number of at least 1, for example 3*5*11.\n"
+            "k = Each factor of k must be a number of at least 1, for example 3*5*11.\nk = ");
   EXPECT_EQ(job._nvalue, 15);
 }
 
@@ -201,7 +203,7 @@ TEST_F(Validation, LimitsInOrder) {
     newJob(16, 2);
     ConsoleScript s("0\n010\n20\n");
     getLimits();
-    EXPECT_EQ(job.MinNum, 8);  // 64-bit answers read a leading 0 as octal
+    EXPECT_EQ(job.MinNum, 10);  // a leading 0 is decimal
     EXPECT_EQ(job.MaxNum, 20);
     EXPECT_EQ(s.output, "nmin = The low limit must be at least 1.\nnmin = nmax = ");
   }

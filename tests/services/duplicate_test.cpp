@@ -85,10 +85,15 @@ TEST_F(ConsoleCapture, RangeIsReadLikeEverySixtyFourBitAnswer) {
   int64_t range = 0;
   EXPECT_TRUE(checkRangeOfP("5000000000", range));
   EXPECT_EQ(range, 5000000000LL);
-  EXPECT_TRUE(checkRangeOfP("010", range));  // a leading 0 reads octal
-  EXPECT_EQ(range, 8);
-  EXPECT_FALSE(checkRangeOfP("09", range));  // the 9 ends the number: 0
+  EXPECT_TRUE(checkRangeOfP("010", range));  // a leading 0 is decimal
+  EXPECT_EQ(range, 10);
+  EXPECT_TRUE(checkRangeOfP("1e9", range));
+  EXPECT_EQ(range, 1000000000);
+  EXPECT_FALSE(checkRangeOfP("01", range));
   EXPECT_EQ(console, "The range must be at least 2 p's\n");
+  console.clear();
+  EXPECT_FALSE(checkRangeOfP("99999999999999999999", range));
+  EXPECT_EQ(console, "99999999999999999999 : Invalid number\n");
 }
 
 }  // namespace

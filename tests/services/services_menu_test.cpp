@@ -77,7 +77,7 @@ TEST_F(Dialogue, DuplicateRefusesBadCountsAndRanges) {
       {"two\n10\n", "a range of two : Invalid number\n"},
       {"2\n1\n", "p's\n\nThe range must be at least 2 p's\n"},
       {"2\n\n", "p's\n\nThe range must be at least 2 p's\n"},
-      {"2\n1e3\n", "p's\n\n1e3 : Invalid number\n"},
+      {"2\n1e3x\n", "p's\n\n1e3x : Invalid number\n"},
   };
   for (const auto& [answers, tail] : cases) {
     run(0, dir.file("Twin.txt") + "\n" + answers);
