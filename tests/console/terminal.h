@@ -15,8 +15,12 @@
 
 class Terminal {
  public:
-  Terminal(const std::string& dir, const std::vector<std::string>& args) {
-    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+  // columns: the terminal's width (0: left unset, as on a console that reports none).
+  Terminal(const std::string& dir, const std::vector<std::string>& args, unsigned short columns = 0) {
+    winsize size{};
+    size.ws_row = 40;
+    size.ws_col = columns;
+    pid_ = forkpty(&master_, nullptr, nullptr, columns ? &size : nullptr);
     if (pid_ == 0) {
       if (chdir(dir.c_str()) != 0) _exit(127);
       std::vector<char*> argv{const_cast<char*>("morvane")};
