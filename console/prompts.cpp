@@ -2,6 +2,7 @@
 // questions and the "%qi" text-to-number rule.
 #include "console/prompts.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,8 @@
 #include "console/front_end.h"
 #include "common/number_reader.h"
 #include "engine/print.h"
+
+volatile std::sig_atomic_t promptInterrupted = 0;
 
 namespace {
 int inputFd = 0;
@@ -43,6 +46,15 @@ bool get_line(std::string& field, size_t limit) {
   field.clear();
   bool readAny = false;
   for (;;) {
+    if (promptInterrupted) {
+      promptInterrupted = 0;
+      throw DialogueCancelled{};
+    }
+    // The read itself resumes after a signal; waiting in poll, which never does, lets a
+    // Control-C at the prompt be seen. The timeout covers a signal that comes just before.
+    pollfd waiting{inputFd, POLLIN, 0};
+    const int ready = poll(&waiting, 1, 250);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
     char c;
     ssize_t got = read(inputFd, &c, 1);
     if (got < 0 && errno == EINTR) continue;  // an interrupt at a prompt keeps it waiting

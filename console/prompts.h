@@ -1,6 +1,7 @@
 // Console prompts: reading one answer a byte at a time, and the questions built on it
 // (yes/no, a choice from a list, integers, reals and the base).
 #pragma once
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,13 @@
 // Thrown by a question that insists on an answer when the console input has ended; the
 // session catches it, says so and ends as if the user had chosen to leave.
 struct ConsoleInputEnded {};
+
+// Thrown by a question when the user pressed Control-C at it, or gave no file name: the
+// session goes back to its main menu.
+struct DialogueCancelled {};
+// Set by the interrupt handler while no file is being sieved; the question waiting for an
+// answer (or the next one asked) then throws DialogueCancelled.
+extern volatile std::sig_atomic_t promptInterrupted;
 
 // Reads one line from the console (descriptor 0 unless redirected), one byte at a time and
 // unbuffered, up to a newline, a NUL byte, the end of input or a read error. The newline is

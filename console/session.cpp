@@ -37,15 +37,15 @@ bool isChainType(int type) { return type >= 10 && type <= 12; }
 // The job's k is a primorial (not a product of factors typed by the user).
 bool isPrimorialJob() { return (job._mode & MODE_PRIMORIAL) && !job.fMyPrimorial; }
 
-// Echoes a preset file name or reads one, asking again (with `again`) while it is empty.
-void askFileName(const char* prompt, const char* again, std::string& field) {
+// Echoes a preset file name or reads one; no name at all is the way back to the main menu.
+void askFileName(const char* prompt, std::string& field) {
   printRaw(prompt);
-  if (!field.empty()) fprintRaw("%s\n", field.c_str());
-  else get_required_line(field);
-  while (field.empty()) {
-    printRaw(again);
-    get_required_line(field);
+  if (!field.empty()) {
+    fprintRaw("%s\n", field.c_str());
+    return;
   }
+  get_required_line(field);
+  if (field.empty()) throw DialogueCancelled{};
 }
 
 bool HandleGeneralized() {
@@ -90,7 +90,7 @@ bool chooseType() {
 
 // The first file's questions, up to the fixed value.
 bool newFileDialogue() {
-  askFileName("Creating a new file ; Output file name = ", "Output file name = ", job.outbuff);
+  askFileName("Creating a new file ; Output file name = ", job.outbuff);
   if (!ui.Ready) {
     printRaw("Using primorial mode ?");
     job.PrimorialMode = askYesNo(ui.primorialdefault);
@@ -169,8 +169,8 @@ bool completeNewFile() {
 }
 
 bool oldFileDialogue() {
-  askFileName("Sieving an old file ; Input file name = ", "Input file name = ", job.inbuff);
-  askFileName("Output file name = ", "Output file name = ", job.outbuff);
+  askFileName("Sieving an old file ; Input file name = ", job.inbuff);
+  askFileName("Output file name = ", job.outbuff);
   if (!readinfile(job.inbuff)) return false;
   const bool primorial = isPrimorialJob();
   if (!primorial) fprintRaw("base = %u, ", job._base);
@@ -265,6 +265,7 @@ bool commonTail() {
 // Runs the file at the configured nice value. Whatever the file run throws (all values
 // removed, a failed verification) ends the run, and the session goes on as after a return.
 void runFile() {
+  promptInterrupted = 0;  // a Control-C before the run belongs to no question
   setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), ui.WorkerThreadPriority);
   try {
     SieveFile(&ui.fGenerateFile);
@@ -389,7 +390,14 @@ void DoSieving() {
   ui.Ready = isReadyToStart();
   if (job.StopCriterion == STOP_NONE) job.fAutoIncrement = false;
   try {
-    while (sessionStep()) {
+    for (;;) {
+      try {
+        if (!sessionStep()) break;
+      } catch (const DialogueCancelled&) {
+        // Control-C at a question, or no file name: the job is dropped, nothing was written.
+        printRaw("\nBack to the main menu.\n");
+        ResetToDefaults();
+      }
     }
   } catch (const ConsoleInputEnded&) {
     printRaw("\nThe console input has ended, so Morvane stops here.\n");

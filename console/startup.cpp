@@ -9,6 +9,7 @@
 
 #include "console/front_end.h"
 #include "console/options.h"
+#include "console/prompts.h"
 #include "console/session.h"
 #include "console/settings.h"
 #include "engine/print.h"
@@ -24,6 +25,8 @@ extern "C" void sigterm_handler(int) {
     job.State = STATE_INTERRUPTED;
     static const char message[] = "Stopping...\n";
     PrintFromSignal(message, sizeof message - 1);
+  } else {
+    promptInterrupted = 1;  // at a question: back to the main menu
   }
 }
 

@@ -107,7 +107,8 @@ void frmMerge() {
     if (Directory.empty()) return;
   }
   if (Directory.back() != '/') Directory += '/';
-  MergeDirectory(Directory);
+  // A folder that failed (mistyped, or holding the wrong files) is asked for again next time.
+  if (!MergeDirectory(Directory)) Directory.clear();
 }
 
 void frmTestSplit() {

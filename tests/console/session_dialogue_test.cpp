@@ -32,6 +32,18 @@ TEST(SessionDialogue, EndOfInputAtAQuestionWithoutDefault) {
   EXPECT_TRUE(fileExists(dir.file("Morvane.ini")));
 }
 
+TEST(SessionDialogue, NoFileNameIsTheWayBackToTheMainMenu) {
+  ScratchDir dir;
+  // A new file without a name, an old file without an input name, one without an output name.
+  RunResult r = runMorvane({"-ou"}, dir.path(), "\n\n\n1\n\n\n1\n\nin.txt\n\n5\n");
+  EXPECT_EQ(r.status, 0);
+  const std::string back = "\nBack to the main menu.\n";
+  EXPECT_EQ(r.output, Banner + MainMenu + "Verify results ? (n) : Creating a new file ; Output file name = " + back +
+                          MainMenu + "Verify results ? (n) : Sieving an old file ; Input file name = " + back +
+                          MainMenu + "Verify results ? (n) : Sieving an old file ; Input file name = "
+                          "Output file name = " + back + MainMenu + "\n");
+}
+
 TEST(SessionDialogue, OptionsHelpAndServicesReturnToTheMainMenu) {
   ScratchDir dir;
   RunResult r = runMorvane({"-ou"}, dir.path(), "2\n0\n0\n\n4\n1\n\n3\n2\n\n5\n");

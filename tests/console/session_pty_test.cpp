@@ -35,13 +35,35 @@ TEST(SessionTerminal, ControlCStopsSavesAndReturnsToTheMenu) {
   EXPECT_TRUE(fileExists(dir.file("Morvane.ini")));
 }
 
-TEST(SessionTerminal, ControlCAtAPromptIsIgnored) {
+TEST(SessionTerminal, ControlCAtTheMainMenuShowsItAgain) {
   ScratchDir dir;
   Terminal t(dir.path(), {"-ou"});
   ASSERT_TRUE(t.waitFor("Please, enter your choice (0) : "));
   t.type("\x03");
-  usleep(200000);
-  t.type("5\n");
+  ASSERT_TRUE(t.waitFor("Back to the main menu.")) << t.screen;
+  ASSERT_TRUE(t.answer("Please, enter your choice (0) : ", "5")) << t.screen;
   EXPECT_EQ(t.exitStatus(), 0) << t.screen;
   EXPECT_EQ(t.screen.find("Stopping..."), std::string::npos);
+}
+
+TEST(SessionTerminal, ControlCInTheNewFileDialogueGoesBackToTheMainMenu) {
+  ScratchDir dir;
+  Terminal t(dir.path(), {"-ou"});
+  ASSERT_TRUE(t.answer("Please, enter your choice (0) : ", ""));
+  ASSERT_TRUE(t.answer("Verify results ? (n) : ", ""));
+  ASSERT_TRUE(t.answer("Output file name = ", "x.txt"));
+  ASSERT_TRUE(t.answer("Using primorial mode ? (n) : ", ""));
+  ASSERT_TRUE(t.answer("Please, enter your choice (0) : ", ""));
+  ASSERT_TRUE(t.waitFor("Base = "));
+  t.type("\x03");
+  ASSERT_TRUE(t.waitFor("Back to the main menu.")) << t.screen;
+  // The next job starts afresh: its questions are asked again.
+  ASSERT_TRUE(t.answer("Please, enter your choice (0) : ", "")) << t.screen;
+  ASSERT_TRUE(t.answer("Verify results ? (n) : ", ""));
+  ASSERT_TRUE(t.waitFor("Output file name = ")) << t.screen;
+  t.type("\x03");
+  ASSERT_TRUE(t.waitFor("Back to the main menu.")) << t.screen;
+  ASSERT_TRUE(t.answer("Please, enter your choice (0) : ", "5")) << t.screen;
+  EXPECT_EQ(t.exitStatus(), 0) << t.screen;
+  EXPECT_FALSE(fileExists(dir.file("x.txt")));
 }

@@ -47,3 +47,20 @@ TEST(ServicesFromTheMainMenu, EveryFreshProcessSplitsTheSameWay) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ServicesFromTheMainMenu, AMistypedMergeFolderIsAskedForAgain) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.file("m"));
+  writeFile(dir.file("m/a.txt"), sieveText("1000:T:1:2:3", {3, 9}));
+  writeFile(dir.file("m/b.txt"), sieveText("2000:T:1:2:3", {3, 15}));
+  // A merge of a folder that does not exist, then another service: the merge again.
+  RunResult r = runMorvane({}, dir.path(), "3\n1\nnot-there\ny\n1\nm\nn\n5\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("The directory is invalid!\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Merged file m/Merged.mrv generated, contains 1 k's\n\n"), std::string::npos) << r.output;
+  EXPECT_EQ(readFile(dir.file("m/Merged.mrv")), sieveText("2000:T:1:2:3", {3}));
+}
+
+}  // namespace
