@@ -135,8 +135,11 @@ TEST_F(StrikesFixture, TwinClassesCarryTheirPlaceInTheRule) {
     const int64_t p = primes[s.index];
     // slot 0 holds k0, slot 1 holds p − k0, and k0 + (p − k0) = p.
     EXPECT_LT(s.slot, 2u);
-    for (const Strike& t : out)
-      if (t.index == s.index && t.slot != s.slot) EXPECT_EQ(s.k + t.k, p);
+    for (const Strike& t : out) {
+      if (t.index == s.index && t.slot != s.slot) {
+        EXPECT_EQ(s.k + t.k, p);
+      }
+    }
   }
 }
 
