@@ -22,6 +22,7 @@ struct FrontEnd {
   int WorkerThreadPriority = 20;  // nice value while a file is sieved
   bool fAutoStartRequired = false;
   bool Ready = false;  // full command-line mode
+  int ExitStatus = 0;  // outcome of the full command-line job (EXIT_...)
 
   // Lasting choices read from and written to the settings file.
   bool DSM_TwoSaveFiles = false;  // do not explain two save files again
@@ -53,6 +54,7 @@ enum : int {
   EXIT_INVALID_JOB = 1,      // an invalid option, value or job
   EXIT_INPUT_REFUSED = 2,    // the input file could not be read or was refused
   EXIT_OUTPUT_FAILED = 3,    // the output could not be written
+  EXIT_VERIFY_FAILED = 4,    // a removal failed its verification (an internal fault, see morvane.err)
   EXIT_INTERRUPTED = 130,    // stopped by SIGINT or SIGTERM after a valid save
 };
 

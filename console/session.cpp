@@ -17,6 +17,7 @@
 #include "console/validation.h"
 #include "engine/file_run.h"
 #include "engine/print.h"
+#include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "fixedn/sieve_slots.h"
@@ -30,6 +31,20 @@ const char* const MainMenu[] = {"To create a new file.",          "To continue s
 int clampedDecimal(const std::string& digits) {
   long long v = std::strtoll(digits.c_str(), nullptr, 10);
   return v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
+
+// A job refused in full command-line mode ends the program with this status.
+bool refusedWith(int status) {
+  if (ui.Ready) ui.ExitStatus = status;
+  return false;
+}
+
+// The exit status that the file run just ended with.
+int RunStatus() {
+  if (LastRunRefused) return EXIT_INVALID_JOB;
+  if (VerificationFailed) return EXIT_VERIFY_FAILED;
+  if (job.State == STATE_INTERRUPTED) return EXIT_INTERRUPTED;
+  return EXIT_FINISHED;
 }
 
 bool isChainType(int type) { return type >= 10 && type <= 12; }
@@ -95,7 +110,7 @@ bool newFileDialogue() {
     printRaw("Using primorial mode ?");
     job.PrimorialMode = askYesNo(ui.primorialdefault);
   }
-  if (!chooseType()) return false;
+  if (!chooseType()) return refusedWith(EXIT_INVALID_JOB);
   job._base = job.PrimorialMode ? 2u : static_cast<uint32_t>(getBase());
   job._mode = job.PrimorialMode ? uint32_t{MODE_PRIMORIAL} : 0u;
   if (HandleGeneralized()) job._mode |= MODE_NOT_GENERALIZED;
@@ -137,8 +152,8 @@ bool nextValueStep() {
 
 // Steps 10 to 13 of every new file: index, base, range, type line and chain length.
 bool completeNewFile() {
-  if (isPrimorialJob() && !checkPrimorialIndex(!job.fDoingAutoIncrement)) return false;
-  if (!checkBase()) return false;
+  if (isPrimorialJob() && !checkPrimorialIndex(!job.fDoingAutoIncrement)) return refusedWith(EXIT_INVALID_JOB);
+  if (!checkBase()) return refusedWith(EXIT_INVALID_JOB);
   const bool fixedK = isFixedKMode(job._mode);
   if (job.fDoingAutoIncrement) {
     job.MinNum = ui.SaveMinNum;
@@ -171,7 +186,7 @@ bool completeNewFile() {
 bool oldFileDialogue() {
   askFileName("Sieving an old file ; Input file name = ", job.inbuff);
   askFileName("Output file name = ", job.outbuff);
-  if (!readinfile(job.inbuff)) return false;
+  if (!readinfile(job.inbuff)) return refusedWith(EXIT_INPUT_REFUSED);
   const bool primorial = isPrimorialJob();
   if (!primorial) fprintRaw("base = %u, ", job._base);
   if (IsLuckyMode(job._mode)) ++job._nvalue;  // the file run sieves these one exponent lower
@@ -221,7 +236,7 @@ std::string describeStopCriterion() {
 bool commonTail() {
   const bool firstOfSeries = job.fAutoIncrement && !job.fDoingAutoIncrement;
   if (firstOfSeries) {
-    if (!checkSeriesLimit()) return false;
+    if (!checkSeriesLimit()) return refusedWith(EXIT_INVALID_JOB);
     job.origfilename = job.outbuff;
     const bool fixedK = isFixedKMode(job._mode);
     int64_t second;
@@ -254,7 +269,8 @@ bool commonTail() {
     }
   }
   askFermatDivisor();
-  if (!handleExistingOutputFile() || !testOutputFile()) return false;
+  if (!handleExistingOutputFile()) return false;
+  if (!testOutputFile()) return refusedWith(EXIT_OUTPUT_FAILED);
   if (!job.fDoingAutoIncrement && !ui.Ready) {
     printRaw("Are you ready to start sieving ?");
     if (!askYesNo('y')) return false;
@@ -302,6 +318,7 @@ AfterRun afterRun() {
     if (job.State == STATE_INTERRUPTED) {
       if (ui.Ready) {
         printRaw("The sieving was stopped before the Stop Criterion was reached, Program terminated.\n");
+        ui.ExitStatus = RunStatus();
         return AfterRun::Return;
       }
       printRaw("The sieving was stopped before the Stop Criterion was reached.\nDo you want to send the data to "
@@ -355,6 +372,7 @@ bool sessionStep() {
     return true;
   }
   runFile();
+  if (ui.Ready) ui.ExitStatus = RunStatus();
   switch (afterRun()) {
     case AfterRun::NextOfSeries: return true;
     case AfterRun::Return: return false;

@@ -59,5 +59,5 @@ int MorvaneMain(int argc, char** argv) {
     return exit.status;  // a refused full command-line job: the settings are not written
   }
   WriteSettings();
-  return 0;
+  return ui.Ready ? ui.ExitStatus : EXIT_FINISHED;  // an interactive session always ends with 0
 }

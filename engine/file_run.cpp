@@ -169,7 +169,10 @@ bool CreateInitialFileBySplittingUpIntoRanges() {
 
 int64_t subRangesEmptiedBy = 0;
 
+bool LastRunRefused = false;
+
 int SieveFile(bool* fGenerateFile) {
+  LastRunRefused = false;
   _control87(0, 0xC00);
   _control87(0x300, 0x300);
   job.State = STATE_PREPARING;
@@ -190,6 +193,7 @@ int SieveFile(bool* fGenerateFile) {
     job.fUseBitMap = false;
     if (*fGenerateFile) {
       if (!CreateInitialFileBySplittingUpIntoRanges()) {
+        LastRunRefused = true;
         job.State = STATE_STOPPED;
         print("##");
         return 0;
@@ -215,6 +219,7 @@ int SieveFile(bool* fGenerateFile) {
         return 0;
       }
       if (!readinfile(SUBRANGE_FILE)) {
+        LastRunRefused = true;
         job.State = STATE_STOPPED;
         print("##");
         return 0;
@@ -224,7 +229,10 @@ int SieveFile(bool* fGenerateFile) {
   } else {
     job.fUseBitMap = true;
     job.fUseHash = false;
-    if (*fGenerateFile && !BuildBitmap()) return 0;
+    if (*fGenerateFile && !BuildBitmap()) {
+      LastRunRefused = true;
+      return 0;
+    }
   }
 
   job.State = STATE_SIEVING;

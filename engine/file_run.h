@@ -10,6 +10,10 @@
 // 2p beyond k): a stop value above it is lowered to it, with a message.
 constexpr int64_t MAX_SIEVE_P = int64_t{1} << 60;
 
+// Set by SieveFile when the run could not start (no memory for the store, a failed
+// sub-range phase); cleared at its start.
+extern bool LastRunRefused;
+
 // Runs the job: a new file from MinNum..MaxNum (*fGenerateFile true) or the file read by
 // readinfile. Returns 0; a run that ends from deep inside leaves by SieveStop.
 int SieveFile(bool* fGenerateFile);

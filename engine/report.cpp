@@ -152,6 +152,8 @@ bool divides(int64_t k, uint32_t n, int64_t p) {
 
 }  // namespace
 
+bool VerificationFailed = false;
+
 void Verify(int64_t k, uint32_t n, int64_t p) {
   if (divides(k, n, p)) return;
   print("#m**** Fatal error!!! - validation failed!\r\n");
@@ -167,6 +169,7 @@ void Verify(int64_t k, uint32_t n, int64_t p) {
     std::fclose(f);
   }
   job.State = STATE_INTERRUPTED;
+  VerificationFailed = true;
   print("##");
   throw SieveStop{};
 }

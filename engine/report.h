@@ -21,6 +21,8 @@ std::string TimeOfDay(long now);
 // rate stop criterion. Callers call it at most once per clock second.
 void ClearReport(long now, int64_t p, int64_t value);
 
+// Set when a verification failed (the run then ends as interrupted); stays set for the process.
+extern bool VerificationFailed;
 // Returns when p divides one of the numbers of the candidate (k, n); otherwise writes
 // "morvane.err", stops the run and throws SieveStop.
 void Verify(int64_t k, uint32_t n, int64_t p);

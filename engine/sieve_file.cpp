@@ -2,8 +2,10 @@
 #include "engine/sieve_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
@@ -536,9 +538,21 @@ bool readinfile(const std::string& name) {
   job._base = 0;
   job._mode = 1;
   FILE* f = std::fopen(name.c_str(), "r");
-  if (!f) f = std::fopen((name + "~").c_str(), "r");
+  const int openError = errno;
+  std::string opened = name;
   if (!f) {
-    print("#mCannot open the input file");
+    opened = name + "~";
+    f = std::fopen(opened.c_str(), "r");
+  }
+  if (!f) {
+    fprint("#mCannot open the input file (%s: %s)", name.c_str(), std::strerror(openError));
+    return false;
+  }
+  struct stat st;
+  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder opens for reading but reads as nothing; a pipe cannot be read twice.
+    fprint("#mCannot open the input file (%s is not a file)", opened.c_str());
+    std::fclose(f);
     return false;
   }
   job.firstp = 1;

@@ -92,7 +92,7 @@ TEST(OrdaxHandOff, InterruptedRunInFullCommandLineMode) {
   ASSERT_TRUE(t.waitFor("Stopping...")) << t.screen;
   ASSERT_TRUE(t.waitFor("The sieving was stopped before the Stop Criterion was reached, Program terminated.\r\n"))
       << t.screen;
-  EXPECT_EQ(t.exitStatus(), 0);
+  EXPECT_EQ(t.exitStatus(), 130);
   EXPECT_FALSE(fileExists(dir.file("ordax_args.txt")));
   EXPECT_TRUE(isSavedKTimes2To1000Plus1(readFile(dir.file("long.txt"))));
 }

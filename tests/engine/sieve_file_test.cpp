@@ -181,7 +181,7 @@ TEST_F(SieveFileTest, BackupIsReadWhenTheFileIsMissingAndKeptOnRequest) {
   EXPECT_TRUE(readinfile("f.txt"));
   EXPECT_EQ(job._nvalsleft, 1u);
   EXPECT_FALSE(readinfile("g.txt"));
-  EXPECT_EQ(out_.substr(out_.rfind("Cannot")), "Cannot open the input file\n");
+  EXPECT_EQ(out_.substr(out_.rfind("Cannot")), "Cannot open the input file (g.txt: No such file or directory)\n");
 
   ASSERT_TRUE(readinfile("f.txt"));
   job.TwoSaveFiles = true;
