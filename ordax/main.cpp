@@ -6,6 +6,7 @@
 #include "engine/print.h"
 #include "ordax/options.h"
 #include "ordax/run.h"
+#include "ordax/timing.h"
 
 namespace {
 
@@ -43,5 +44,5 @@ int main(int argc, char** argv) {
       print("Could not lower the priority; running at the normal one");
   }
   InstallInterruptHandler();
-  return RunOrdax(options);
+  return options.time ? TimeOrdax(options) : RunOrdax(options);
 }

@@ -15,6 +15,8 @@ OrdaxOptions ParseOrdaxOptions(int argc, const char* const* argv) {
     std::string_view w = argv[i];
     if (w == "-n") {
       o.lowPriority = true;
+    } else if (w == "-time") {
+      o.time = true;
     } else if (w == "-restart") {
       o.restart = true;
     } else if (w == "-h" || w == "-help" || w == "--help") {
@@ -43,10 +45,13 @@ OrdaxOptions ParseOrdaxOptions(int argc, const char* const* argv) {
 
 const char* OrdaxUsage() {
   return "Usage: ordax FILE [-n] [-restart] [-t=N] [-results=NAME]\n"
+         "       ordax -time FILE [-t=N]\n"
          "Tests the lines of the sieve file FILE, proving primes where a theorem covers their shape,\n"
          "and reports them in file order.\n"
          "  -n              run at the lowest priority\n"
          "  -t=N            test N lines at a time (default: every online processor)\n"
+         "  -time           time a sample of the file's lines and print the -osr= value at which\n"
+         "                  the sieve should stop (removing a candidate costs what testing one does)\n"
          "  -restart        test from the first line again (otherwise an interrupted run continues)\n"
          "  -results=NAME   append the results to NAME (default ordax_results.txt)\n"
          "Progress is kept in FILE.ordax in the working directory.";

@@ -10,6 +10,7 @@ struct OrdaxOptions {
   bool restart = false;      // -restart: ignore the progress record and test from the first line
   bool help = false;         // -h, -help, --help
   int threads = 0;           // -t=N; 0: every online processor
+  bool time = false;         // -time: time a sample of lines and advise the sieve's -osr=
   std::string resultsPath = "ordax_results.txt";
   std::string progressPath;  // empty: derived from the file name in the working directory
   std::vector<std::string> unknown;

@@ -70,26 +70,6 @@ struct TestedLine {
   std::string text;
 };
 
-// Reads, checks and describes the file; false after a message when it cannot be tested.
-bool LoadFile(const std::string& file, SieveInput& input, FormSpec& spec) {
-  std::string error;
-  if (!ReadSieveInput(file, input, error)) {
-    fprint("#m%s", error.c_str());
-    return false;
-  }
-  bool ok = MakeFormSpec(input, spec, error);
-  for (size_t i = 0; ok && i < input.lines.size(); ++i) ok = CheckLine(spec, input.lines[i], error);
-  if (!ok) {
-    fprint("#m%s is not a valid sieve file: %s", file.c_str(), error.c_str());
-    return false;
-  }
-  std::string chain = spec.len3plus > 1 ? ", chain length " + std::to_string(spec.len3plus) : "";
-  fprint("Testing %s: %zu lines of %s, base %u%s, sieved to %" PRId64, file.c_str(), input.lines.size(),
-         TypeText(spec).c_str(), spec.base, chain.c_str(), input.sievedTo);
-  if (input.ignoredLines) fprint("Ignored %zu lines that are not \"k n\" value lines", input.ignoredLines);
-  return true;
-}
-
 // Where to start: the saved record when it belongs to this very file, else the first line.
 ProgressRecord StartingPoint(const OrdaxOptions& options, const std::string& path, const SieveInput& input) {
   ProgressRecord fresh{input.fingerprint, input.lines.size(), 0, 0};
@@ -107,11 +87,31 @@ ProgressRecord StartingPoint(const OrdaxOptions& options, const std::string& pat
 
 void (*ordaxTestPoint)(const char* where) = nullptr;
 
+bool LoadSieveFile(const std::string& file, SieveInput& input, FormSpec& spec, const char* verb) {
+  std::string error;
+  if (!ReadSieveInput(file, input, error)) {
+    fprint("#m%s", error.c_str());
+    return false;
+  }
+  bool ok = MakeFormSpec(input, spec, error);
+  for (size_t i = 0; ok && i < input.lines.size(); ++i) ok = CheckLine(spec, input.lines[i], error);
+  if (!ok) {
+    fprint("#m%s is not a valid sieve file: %s", file.c_str(), error.c_str());
+    return false;
+  }
+  std::string chain = spec.len3plus > 1 ? ", chain length " + std::to_string(spec.len3plus) : "";
+  fprint("%s %s: %zu lines of %s, base %u%s, sieved to %" PRId64, verb, file.c_str(), input.lines.size(),
+         TypeText(spec).c_str(), spec.base, chain.c_str(), input.sievedTo);
+  if (input.ignoredLines) fprint("Ignored %zu lines that are not \"k n\" value lines", input.ignoredLines);
+  return true;
+}
+
+
 int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
   if (ordaxInterrupt == 0) ordaxStop.store(false);
   SieveInput input;
   FormSpec spec;
-  if (!LoadFile(options.file, input, spec)) return ORDAX_FAILED;
+  if (!LoadSieveFile(options.file, input, spec, "Testing")) return ORDAX_FAILED;
   const size_t total = input.lines.size();
   if (total == 0) {
     print("The file holds no values to test.");

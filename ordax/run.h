@@ -27,6 +27,11 @@ struct RunSummary {
 };
 
 int RunOrdax(const OrdaxOptions& options, RunSummary* summary = nullptr);
+// Reads, checks and describes the file ("<verb> FILE: N lines of ..."); false after a message
+// when it cannot be tested.
+struct SieveInput;
+struct FormSpec;
+bool LoadSieveFile(const std::string& file, SieveInput& input, FormSpec& spec, const char* verb);
 // Every online processor: the default number of testing threads.
 int OnlineProcessors();
 // Called, when set, just before and just after a result is appended ("before append",
