@@ -37,7 +37,9 @@ TEST(OrdaxHandOff, TheSieveReplacesItselfWithOrdaxWhichFindsThePrimes) {
   EXPECT_NE(r.output.find("Running at the lowest priority"), std::string::npos);
   EXPECT_NE(r.output.find("Ignoring the unknown word '-q'"), std::string::npos);
   EXPECT_NE(r.output.find("Testing twins.txt:"), std::string::npos);
-  EXPECT_NE(r.output.find(expected), std::string::npos);
+  // Line by line: on a busy machine the status line may show between two results.
+  for (const std::string line : {"52305·2^500±1 is a twin prime pair (proven)\n", "55545·2^500±1 is a twin prime pair (proven)\n"})
+    EXPECT_NE(r.output.find(line), std::string::npos) << r.output;
   EXPECT_EQ(readFile(dir.file("ordax_results.txt")), expected);
   // The sieve did strike: ordax tested far fewer lines than the 50000 odd k of the range.
   const std::string sieved = readFile(dir.file("twins.txt"));

@@ -60,7 +60,8 @@ TEST(OrdaxProgram, TestsAFileAndAppendsTheResults) {
   EXPECT_TRUE(Contains(r.output, "Ignoring the unknown word 'extra'"));
   EXPECT_TRUE(Contains(r.output, "Running at the lowest priority"));
   EXPECT_TRUE(Contains(r.output, "Testing twins.txt: 100 lines of Twin: k.b^n±1, base 2, sieved to 1000"));
-  EXPECT_TRUE(Contains(r.output, expected));
+  // Line by line: on a busy machine the status line may show between two results.
+  for (const std::string& line : TwinExpectation()) EXPECT_TRUE(Contains(r.output, line)) << line;
   EXPECT_EQ(readFile(dir.file("ordax_results.txt")), expected);
 
   // A second run finds the record and tests nothing again; -restart tests again and appends.
