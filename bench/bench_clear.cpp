@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedn/array_store.h"
 #include "fixedn/bitmap.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/base2_ksieve.h"
 #include "fixedk/ksieve.h"

@@ -2,7 +2,7 @@
 // the about, contents and release-notes texts describe this program in its own words.
 #include "console/help_texts.h"
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 
 const char* const UsageText =

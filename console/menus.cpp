@@ -11,7 +11,7 @@
 #include "console/front_end.h"
 #include "console/help_texts.h"
 #include "console/prompts.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "services/dialogues.h"
 

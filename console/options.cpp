@@ -16,7 +16,7 @@
 #include "console/help_texts.h"
 #include "console/prompts.h"
 #include "common/number_reader.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 
 namespace {

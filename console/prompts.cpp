@@ -12,7 +12,7 @@
 
 #include "console/front_end.h"
 #include "common/number_reader.h"
-#include "engine/print.h"
+#include "common/print.h"
 
 volatile std::sig_atomic_t promptInterrupted = 0;
 

@@ -16,7 +16,7 @@
 #include "console/prompts.h"
 #include "console/validation.h"
 #include "engine/file_run.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"

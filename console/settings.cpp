@@ -12,7 +12,7 @@
 #include "console/front_end.h"
 #include "console/prompts.h"
 #include "common/number_reader.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
 

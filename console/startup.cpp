@@ -12,7 +12,7 @@
 #include "console/prompts.h"
 #include "console/session.h"
 #include "console/settings.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedn/bitmap.h"
 #include "primes/primetable.h"

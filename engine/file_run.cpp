@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/cpu_features.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"

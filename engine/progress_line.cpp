@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/form_members.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/progress.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "fixedn/sieve_slots.h"

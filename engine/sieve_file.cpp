@@ -13,7 +13,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/report.h"
 #include "engine/sieve_job.h"
 #include "fixedn/array_store.h"

@@ -1,7 +1,7 @@
 // The sieve job record, the sieve-type table and the rules that derive fields from `_mode`.
 #include "engine/sieve_job.h"
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "primes/primetable.h"
 
 SieveJob job;

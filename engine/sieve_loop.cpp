@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "engine/file_run.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/progress_line.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/ksieve.h"
 #include "fixedn/clear.h"

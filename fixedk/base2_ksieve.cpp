@@ -8,7 +8,7 @@
 #include <ctime>
 #include <numeric>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/bsgs_table.h"
 #include "fixedk/fixed_multiplier.h"

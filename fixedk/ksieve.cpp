@@ -5,7 +5,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/bsgs_table.h"
 #include "fixedk/fixed_multiplier.h"

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/print.h"
+#include "common/print.h"
 
 void (*RunProgress)(int64_t p) = ProgressLine;
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedn/array_store.h"
 #include "fixedn/bitmap.h"

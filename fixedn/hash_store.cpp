@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 
 HashEntry* Hash = nullptr;

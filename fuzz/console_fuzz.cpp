@@ -12,7 +12,7 @@
 #include "console/prompts.h"
 #include "console/settings.h"
 #include "console/validation.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "primes/primetable.h"
 

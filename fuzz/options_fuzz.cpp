@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console/options.h"
-#include "engine/print.h"
+#include "common/print.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> args{"morvane", ""};

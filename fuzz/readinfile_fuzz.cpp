@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "fixedn/bitmap.h"

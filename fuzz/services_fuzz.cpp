@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/duplicate.h"
 #include "services/merge.h"
 #include "services/test_split.h"

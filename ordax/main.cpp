@@ -3,7 +3,7 @@
 
 #include <csignal>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "ordax/options.h"
 #include "ordax/run.h"
 #include "ordax/timing.h"

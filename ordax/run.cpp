@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "ordax/describe.h"
 #include "ordax/forms.h"
 #include "ordax/progress.h"

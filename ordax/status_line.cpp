@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/print.h"
+#include "common/print.h"
 
 std::string DurationText(double seconds) {
   long s = std::isfinite(seconds) && seconds > 0 ? std::lround(seconds) : 0;

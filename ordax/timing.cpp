@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "ordax/forms.h"
 #include "ordax/run.h"
 #include "ordax/sieve_input.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/prompts.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/duplicate.h"
 #include "services/merge.h"
 #include "services/test_split.h"

@@ -9,7 +9,7 @@
 
 #include "console/prompts.h"
 #include "common/number_reader.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/output_files.h"
 #include "services/sieve_lines.h"
 

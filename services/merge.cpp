@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/sieve_lines.h"
 
 std::string Directory;

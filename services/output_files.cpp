@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "engine/print.h"
+#include "common/print.h"
 
 bool closeAllOrRemove(std::vector<std::unique_ptr<std::ofstream>>& outs, const std::vector<std::string>& names) {
   bool written = true;

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/output_files.h"
 #include "services/sieve_lines.h"
 

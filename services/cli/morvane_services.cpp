@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "services/duplicate.h"
 #include "services/merge.h"
 #include "services/test_split.h"

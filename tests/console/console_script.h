@@ -6,7 +6,7 @@
 
 #include "console/front_end.h"
 #include "console/prompts.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <thread>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
 #include "engine/slot_tables.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/report.h"
 #include "engine/sieve_job.h"
 #include "fixedn/sieve_slots.h"

@@ -1,7 +1,7 @@
 // The type table, the letter rule, type recovery, the derived fields and the console prefixes.
 #include <gtest/gtest.h>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "primes/primetable.h"
 

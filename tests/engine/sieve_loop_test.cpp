@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/file_run.h"
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/progress_line.h"
 #include "engine/report.h"
 #include "engine/sieve_job.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/base2_ksieve.h"
 #include "fixedn/bitmap.h"

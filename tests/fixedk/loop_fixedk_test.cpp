@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
 #include "engine/slot_tables.h"

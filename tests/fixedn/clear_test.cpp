@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedn/array_store.h"
 #include "fixedn/bitmap.h"

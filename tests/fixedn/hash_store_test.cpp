@@ -4,7 +4,7 @@
 #include <random>
 #include <set>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedn/hash_store.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "engine/print.h"
+#include "common/print.h"
 #include "ordax/run.h"
 #include "tests/support/run_binary.h"
 

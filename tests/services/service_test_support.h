@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print.h"
+#include "common/print.h"
 
 // Captures the console for the duration of one test.
 class ConsoleCapture : public ::testing::Test {

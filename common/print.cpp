@@ -1,6 +1,6 @@
 // The console output pair, its line-control prefixes, and the bookkeeping that keeps a
 // status line from leaving characters behind.
-#include "engine/print.h"
+#include "common/print.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
