@@ -1,5 +1,5 @@
 // Console prompts: the byte-at-a-time line reader, yes/no and list questions, the number
-// questions and the "%qi" text-to-number rule.
+// questions.
 #include "console/prompts.h"
 
 #include <poll.h>
@@ -99,12 +99,6 @@ int ChooseString(const char* const* list, int count, int defaultIndex) {
   }
 }
 
-int64_t _atoi64(const char* text) {
-  int64_t value = 0;
-  ReadNumber(text, value);  // callers check the text first; a refused one reads as 0
-  return value;
-}
-
 int getNb(const char* prompt, int defaultValue) {
   int64_t v = getNb64(prompt, defaultValue);
   return v > INT_MAX ? INT_MAX : static_cast<int>(v);
@@ -160,22 +154,4 @@ int getBase() {
     }
     get_required_line(base);
   }
-}
-
-bool isDigitString(const std::string& text) {
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-bool isDigitStringorExpression(const std::string& text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '*') {
-      if (i + 1 == text.size() || text[i + 1] == '*') return false;
-    } else if (c < '0' || c > '9') {
-      return false;
-    }
-  }
-  return true;
 }

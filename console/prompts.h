@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/text_numbers.h"
 #include "engine/sieve_job.h"
 
 // Thrown by a question that insists on an answer when the console input has ended; the
@@ -38,11 +39,6 @@ bool askYesNo(char defaultAnswer);
 // Prints the numbered list and asks for an index below count; empty takes the default.
 int ChooseString(const char* const* list, int count, int defaultIndex);
 
-// Text to a signed 64-bit number as the "%qi" conversion reads it: decimal, octal after a
-// leading 0 (so 010 is 8 and 09 is 0), hexadecimal after 0x; out-of-range values saturate.
-int64_t _atoi64(const char* text);
-inline int64_t _atoi64(const std::string& text) { return _atoi64(text.c_str()); }
-
 // Integer questions: print the prompt, empty takes the default, non-digits ask again with
 // "Invalid number ; " before the prompt. getNb reads plain decimal (saturating at INT_MAX),
 // getNb64 uses _atoi64.
@@ -53,8 +49,3 @@ double getDNb(const char* prompt, double defaultValue);
 // Asks "Base = " (or echoes a preset base) until the answer is a base from 2 to 2^31-1.
 // In full command-line mode a refused preset base ends the program with status 1.
 int getBase();
-
-// True when every character is a decimal digit (the empty text included).
-bool isDigitString(const std::string& text);
-// True when every character is a digit or '*' and no '*' is followed by '*' or the end.
-bool isDigitStringorExpression(const std::string& text);

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "console/prompts.h"
 #include "common/number_reader.h"
 #include "common/print.h"
+#include "common/text_numbers.h"
 #include "services/output_files.h"
 #include "services/sieve_lines.h"
 
