@@ -1,35 +1,12 @@
-// The sieve job: the one process-wide record of the running sieve, its form bits,
-// the table of sieve types and the fields derived from them.
+// The sieve job: the one process-wide record of the running sieve and the fields derived
+// from its form. The form vocabulary itself (mode bits, type tables) is in sieve_forms.h.
 #pragma once
 #include <csignal>
 #include <cstdint>
 #include <ctime>
 #include <string>
 
-// Form bits of `_mode`; stored in decimal in every sieve-file header, so the values are fixed.
-enum : uint32_t {
-  MODE_PLUS = 0x0001,
-  MODE_MINUS = 0x0002,
-  MODE_PLUS2 = 0x0004,
-  MODE_MINUS2 = 0x0008,
-  MODE_CHAIN_PLUS = 0x0010,
-  MODE_CHAIN_MINUS = 0x0020,
-  MODE_PRIMORIAL = 0x0040,
-  MODE_PLUS5 = 0x0080,
-  MODE_FIXED_K = 0x0100,
-  MODE_AP = 0x0200,
-  MODE_NOT_GENERALIZED = 0x0400,
-  MODE_PLUS7 = 0x0800,
-  MODE_SG3 = 0x1000,
-  MODE_ODD_N = 0x2000,
-  MODE_EVEN_K = 0x4000,
-  MODE_BN_K = 0x8000,
-};
-
-// Modifier bits that sit on top of a type's base value.
-constexpr uint32_t MODE_MODIFIERS = MODE_EVEN_K | MODE_ODD_N | MODE_NOT_GENERALIZED | MODE_PRIMORIAL;
-// Bits that make the candidate set a range of n rather than of k.
-constexpr uint32_t MODE_N_VARIES = MODE_BN_K | MODE_FIXED_K;
+#include "engine/sieve_forms.h"
 
 enum : int { STATE_STOPPED = 0, STATE_PREPARING = 1, STATE_SIEVING = 2, STATE_INTERRUPTED = 4 };
 enum : int { STOP_NONE = 0, STOP_AT_P = 1, STOP_AFTER_HOURS = 2, STOP_AT_RATE = 3, STOP_AT_COUNT = 4 };
@@ -109,31 +86,10 @@ struct SieveJob {
 // The one sieve job of the process.
 extern SieveJob job;
 
-// The type table. Rows are indexed by the menu number `tcode`.
-constexpr int NUM_TYPES = 21;
-constexpr int NUM_PRIMORIAL_TYPES = 18;
-extern const char* const NGtypes[NUM_TYPES];           // normal list (chains not generalized)
-extern const char* const Gtypes[NUM_TYPES];            // list with generalized chains
-extern const char* const Ptypes[NUM_PRIMORIAL_TYPES];  // primorial list
-extern const uint32_t TypeModes[NUM_TYPES];            // base value of `_mode` per type
-
-// Mode letter for a `_mode` word, or 0 when the word matches no type.
-char ModeLetter(uint32_t mode);
-// Type number recovered from a `_mode` word, or -1 when it matches no type.
-int TypeFromMode(uint32_t mode);
 // Menu text of the job's current type (primorial, normal or generalized list).
 const char* CurrentTypeText();
-// `_mode` for a new job of type tcode with the user's choices (primorial mode,
-// generalized chains, even k, base).
-uint32_t BuildMode(int type, bool primorial, bool generalized, bool evenKs, uint32_t base);
-
-// Types 8 and 9 (Lucky Plus/Minus) are sieved one exponent lower than entered.
-bool IsLuckyMode(uint32_t mode);
 // fIncIsTwo, k_n, modechar and len3plus from `_mode` and `_base`.
 void SetDerivedFields();
-// n as written in a fixed-n sieve file: one higher for chain types sieved one lower.
-bool WritesNPlusOne(uint32_t mode, uint32_t base);
-
 // Largest small-table prime not above n, or 0 when there is none (n < 3 or n past the table).
 int LargestTablePrimeNotAbove(int64_t n);
 // The primorial index rule: replace n by the largest table prime not above it and say so,

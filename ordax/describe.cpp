@@ -2,7 +2,7 @@
 // same stem into "±1", and names what the set of primes is.
 #include "ordax/describe.h"
 
-#include "engine/sieve_job.h"
+#include "engine/sieve_forms.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/sieve_job.h"
+#include "engine/sieve_forms.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "engine/sieve_job.h"
+#include "engine/sieve_forms.h"
 
 bool readWholeLine(std::istream& in, std::string& line, bool* hadNewline) {
   if (!std::getline(in, line)) return false;
