@@ -26,23 +26,6 @@ namespace {
 const char* const SUBRANGE_FILE = "QUILLSOR.TMP";
 constexpr int64_t SUBRANGE_DEPTH = 1000000000;
 
-// Digits minus one of a number whose natural logarithm is `logNumber`.
-int digitsBelow(double logNumber) {
-  if (!(logNumber > 0)) return 0;
-  return static_cast<int>(std::floor(logNumber / std::log(10.0)));
-}
-
-double logNumberOf(int64_t v) {
-  const uint32_t mode = job._mode;
-  const double Lb = std::log(static_cast<double>(job._base));
-  const double Lv = std::log(static_cast<double>(v > 1 ? v : 1));
-  if ((mode & MODE_FIXED_K) && (mode & MODE_PRIMORIAL)) return job.LogPrimorial + v * std::log(2.0);
-  if (mode & MODE_PRIMORIAL) return job.LogPrimorial + Lv;
-  if (mode & MODE_FIXED_K) return v * Lb + std::log(static_cast<double>(job._nvalue));
-  if (mode & MODE_BN_K) return v * Lb;
-  return job._nvalue * Lb + Lv;
-}
-
 int64_t DefaultMaxp() {
   const uint32_t special = MODE_BN_K | MODE_AP | MODE_FIXED_K | MODE_PRIMORIAL;
   if (job._base == 2 && !(job._mode & special)) return (int64_t{1} << 59) - 1;
@@ -108,13 +91,6 @@ bool BuildBitmap() {
 }
 
 }  // namespace
-
-void EstimateSize() {
-  int dmin = digitsBelow(logNumberOf(job.MinNum));
-  int dmax = digitsBelow(logNumberOf(job.MaxNum));
-  if (dmin == dmax) fprint("Sieving numbers with %d decimal digits", dmin + 1);
-  else fprint("Sieving numbers with %d to %d decimal digits", dmin + 1, dmax + 1);
-}
 
 std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold) {
   std::vector<std::pair<int64_t, int64_t>> out;

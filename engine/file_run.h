@@ -1,6 +1,6 @@
 // The run of one sieve file: processor features, derived fields, the store for a new file (a
 // bitmap, or for a range too large for it a sub-range phase into "QUILLSOR.TMP"), the stop
-// limit, then the sieve loop; and the size estimate it prints.
+// limit, then the sieve loop.
 #pragma once
 #include <cstdint>
 #include <utility>
@@ -28,5 +28,3 @@ extern int64_t subRangesEmptiedBy;
 // The sub-ranges of minNum..maxNum: threshold + 1 values each, the last one cut at maxNum.
 std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold);
 
-// Prints how many decimal digits the numbers sieved have.
-void EstimateSize();

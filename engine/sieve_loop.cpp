@@ -9,7 +9,6 @@
 #include <cmath>
 #include <ctime>
 
-#include "engine/file_run.h"
 #include "common/print.h"
 #include "engine/progress_line.h"
 #include "engine/report.h"
@@ -72,6 +71,31 @@ struct TimingTrace {
     previous = now;
   }
 };
+
+// Digits minus one of a number whose natural logarithm is `logNumber`.
+int digitsBelow(double logNumber) {
+  if (!(logNumber > 0)) return 0;
+  return static_cast<int>(std::floor(logNumber / std::log(10.0)));
+}
+
+double logNumberOf(int64_t v) {
+  const uint32_t mode = job._mode;
+  const double Lb = std::log(static_cast<double>(job._base));
+  const double Lv = std::log(static_cast<double>(v > 1 ? v : 1));
+  if ((mode & MODE_FIXED_K) && (mode & MODE_PRIMORIAL)) return job.LogPrimorial + v * std::log(2.0);
+  if (mode & MODE_PRIMORIAL) return job.LogPrimorial + Lv;
+  if (mode & MODE_FIXED_K) return v * Lb + std::log(static_cast<double>(job._nvalue));
+  if (mode & MODE_BN_K) return v * Lb;
+  return job._nvalue * Lb + Lv;
+}
+
+// Prints how many decimal digits the numbers sieved have.
+void EstimateSize() {
+  int dmin = digitsBelow(logNumberOf(job.MinNum));
+  int dmax = digitsBelow(logNumberOf(job.MaxNum));
+  if (dmin == dmax) fprint("Sieving numbers with %d decimal digits", dmin + 1);
+  else fprint("Sieving numbers with %d to %d decimal digits", dmin + 1, dmax + 1);
+}
 
 }  // namespace
 
