@@ -13,7 +13,7 @@
 #include "console/prompts.h"
 #include "common/print.h"
 #include "engine/sieve_job.h"
-#include "services/dialogues.h"
+#include "console/service_dialogues.h"
 
 namespace {
 const char* const Services[] = {"Sieve across multiple machines - Duplicate.",

@@ -1,13 +1,13 @@
 // The dialogue of each service: help text, questions and refusals of the answers. The file
 // work itself is in duplicate, merge and test_split, which take the answers as parameters.
-#include "services/dialogues.h"
+#include "console/service_dialogues.h"
 
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "console/prompts.h"
 #include "common/print.h"
+#include "console/prompts.h"
 #include "services/duplicate.h"
 #include "services/merge.h"
 #include "services/test_split.h"
