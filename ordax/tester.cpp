@@ -3,7 +3,7 @@
 // member proven before them (so 2p + 1 and the next link of a chain see p in N − 1).
 #include "ordax/tester.h"
 
-#include "engine/sieve_job.h"
+#include "engine/sieve_forms.h"
 
 namespace {
 
