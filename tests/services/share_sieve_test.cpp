@@ -14,8 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kScript =
-    (fs::path(__FILE__).parent_path().parent_path().parent_path() / "scripts" / "share-sieve.sh").string();
+// The source tree from the build, not from __FILE__: a compiler cache may make that relative.
+const std::string kScript = (fs::path(MORVANE_SOURCE_DIR) / "scripts" / "share-sieve.sh").string();
 const std::string kBuild = fs::path(MORVANE_BINARY).parent_path().string();
 
 bool haveParallel() { return std::system("command -v parallel >/dev/null 2>&1") == 0; }
