@@ -6,7 +6,7 @@ BENCH_OLD ?=
 # Extra CMake settings, e.g. CMAKE_ARGS=-DMORVANE_WERROR=ON (CI does so).
 CMAKE_ARGS ?=
 
-.PHONY: all demo test bench asan clean
+.PHONY: all demo test bench asan install clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
@@ -23,6 +23,10 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS)
 	bash scripts/bench.sh $(BUILD)
 	bash scripts/bench-jobs.sh $(BUILD) $(BENCH_OLD)
+
+# The programs and manual pages under CMAKE_INSTALL_PREFIX (default /usr/local), below DESTDIR.
+install: all
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON $(CMAKE_ARGS) >/dev/null
