@@ -41,6 +41,7 @@ bool refusedWith(int status) {
 
 // The exit status that the file run just ended with.
 int RunStatus() {
+  if (job.SaveFailed) return EXIT_OUTPUT_FAILED;
   if (LastRunRefused) return EXIT_INVALID_JOB;
   if (VerificationFailed) return EXIT_VERIFY_FAILED;
   if (job.State == STATE_INTERRUPTED) return EXIT_INTERRUPTED;
@@ -162,6 +163,7 @@ bool completeNewFile() {
     fprintRaw(fixedK ? "nmax = %" PRId64 "\n" : "kmax = %" PRId64 "\n", job.MaxNum);
   } else {
     getLimits();
+    if (!checkJobFits()) return refusedWith(EXIT_INVALID_JOB);
     if (!ui.Ready && !confirmBitmapRange()) return false;
     ui.SaveMinNum = job.MinNum;
     ui.SaveMaxNum = job.MaxNum;
@@ -186,8 +188,11 @@ bool completeNewFile() {
 bool oldFileDialogue() {
   askFileName("Sieving an old file ; Input file name = ", job.inbuff);
   askFileName("Output file name = ", job.outbuff);
-  if (!readinfile(job.inbuff)) return refusedWith(EXIT_INPUT_REFUSED);
+  const std::sig_atomic_t interrupts = InterruptRequests;
+  if (!readinfile(job.inbuff))
+    return refusedWith(InterruptRequests != interrupts ? EXIT_INTERRUPTED : EXIT_INPUT_REFUSED);
   const bool primorial = isPrimorialJob();
+  if (primorial && !fileIndexInTable()) return refusedWith(EXIT_INPUT_REFUSED);
   if (!primorial) fprintRaw("base = %u, ", job._base);
   if (IsLuckyMode(job._mode)) ++job._nvalue;  // the file run sieves these one exponent lower
   if (isFixedKMode(job._mode)) {
@@ -370,6 +375,12 @@ bool sessionStep() {
     if (ui.Ready) return false;
     ResetToDefaults();
     return true;
+  }
+  if (ui.Ready && InterruptRequests != 0) {
+    // Full command-line mode honours a signal from start-up on: no run is started.
+    printRaw("Interrupted before the sieving started: nothing was written.\n");
+    ui.ExitStatus = EXIT_INTERRUPTED;
+    return false;
   }
   runFile();
   if (ui.Ready) ui.ExitStatus = RunStatus();

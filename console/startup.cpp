@@ -18,7 +18,8 @@
 #include "primes/primetable.h"
 
 extern "C" void sigterm_handler(int) {
-  // Only async-signal-safe work here: one write of `State` and write(2).
+  // Only async-signal-safe work here: writes of `State` and the counter, and write(2).
+  InterruptRequests = InterruptRequests + 1;
   if (job.State == STATE_PREPARING) {
     job.State = STATE_INTERRUPTED;
   } else if (job.State == STATE_SIEVING) {

@@ -16,6 +16,8 @@
 #include "console/prompts.h"
 #include "common/number_reader.h"
 #include "common/print.h"
+#include "engine/file_run.h"
+#include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "primes/primetable.h"
 
@@ -75,11 +77,9 @@ bool fileExists(const std::string& name) {
   return stat(name.c_str(), &st) == 0;
 }
 
-void backUpOutputFile() {
-  std::string backup = job.outbuff + "~";
-  std::remove(backup.c_str());
-  std::rename(job.outbuff.c_str(), backup.c_str());
-}
+// The backup is a second link to the file, which stays in place: a file continued in place
+// is never missing, even if the program stops before its first save.
+void backUpOutputFile() { KeepBackup(job.outbuff); }
 }  // namespace
 
 void getNorK() {
@@ -140,18 +140,35 @@ void getNorK() {
   }
 }
 
+void printPrimorialLimit() {
+  const int64_t last = primetable[PRIMETABLE_SIZE - 1];
+  fprintRaw("The maximum value for a primorial is %d#.\nWhat are you thinking of? That has got about %d "
+            "decimal digits!\n",
+            static_cast<int>(last), static_cast<int>(last / 2.302585));
+  if (std::rand() % 5 == 2) {
+    printRaw("Don't curse *me*, blame the idiot who wrote me!\n");
+    printRaw("Actually, now you have got me into this particular bit of code, it all comes flooding back.\n"
+             "Aah, those sweet memories of long debugging sessions into the night...\n");
+  }
+}
+
+bool fileIndexInTable() {
+  if (job._nvalue > static_cast<int64_t>(primetable[PRIMETABLE_SIZE - 1])) {
+    printPrimorialLimit();
+    return false;
+  }
+  if (job._nvalue < 3) {
+    printRaw("The primorial index must be at least 3.\n");
+    return false;
+  }
+  return true;
+}
+
 bool checkPrimorialIndex(bool announce) {
   const int64_t last = primetable[PRIMETABLE_SIZE - 1];
   for (;;) {
     if (job._nvalue > last) {
-      fprintRaw("The maximum value for a primorial is %d#.\nWhat are you thinking of? That has got about %d "
-                "decimal digits!\n",
-                static_cast<int>(last), static_cast<int>(last / 2.302585));
-      if (std::rand() % 5 == 2) {
-        printRaw("Don't curse *me*, blame the idiot who wrote me!\n");
-        printRaw("Actually, now you have got me into this particular bit of code, it all comes flooding back.\n"
-                 "Aah, those sweet memories of long debugging sessions into the night...\n");
-      }
+      printPrimorialLimit();
       if (ui.Ready) return false;
     } else if (job._nvalue < 3) {
       // No primorial index below the smallest table prime exists.
@@ -241,6 +258,30 @@ void askChainLength() {
   }
   ui.lbuff = std::to_string(length);
   job.len3plus = static_cast<int>(length);
+}
+
+bool checkJobFits() {
+  const bool fixedK = isFixedKMode(job._mode);
+  if (fixedK && job.MaxNum > INT32_MAX) {
+    fprintRaw("The high limit of n must be at most 2147483647: a sieve file holds n as a 32-bit number.\n");
+    return false;
+  }
+  if (!fixedK && job.MaxNum > MAX_CANDIDATE_K) {
+    fprintRaw("The high limit %" PRId64 " is above the largest k this sieve handles (%" PRId64 " = 2^62).\n",
+              job.MaxNum, MAX_CANDIDATE_K);
+    return false;
+  }
+  if (job.MaxNum - job.MinNum >= MAX_RANGE_VALUES) {
+    fprintRaw("The range holds %" PRId64 " values; one file holds at most %" PRId64
+              ": split the range into several files.\n",
+              job.MaxNum - job.MinNum + 1, MAX_RANGE_VALUES);
+    return false;
+  }
+  if (WritesNPlusOne(job._mode, job._base) && job._nvalue == INT32_MAX) {
+    printRaw("n must be at most 2147483646 for this type: its files hold n + 1.\n");
+    return false;
+  }
+  return true;
 }
 
 bool checkSeriesLimit() {

@@ -26,6 +26,15 @@ bool confirmBitmapRange();
 void askChainLength();
 // First file of a series: refuses a starting value already above `MaxN`.
 bool checkSeriesLimit();
+// The primorial message for an index past the small-prime table.
+void printPrimorialLimit();
+// A primorial index read from a file: refused (with the primorial message) outside the table,
+// rather than rounded into it.
+bool fileIndexInTable();
+// Refuses (with a message) a job whose values or file the program could not handle: values
+// above what the arithmetic holds, more values than one file can count, an n that its own
+// file could not hold. Every file a job writes can then be read back and continued.
+bool checkJobFits();
 // For 3.2^n+1 and 9.2^n+1: asks whether only odd n are wanted (Fermat-number divisors).
 void askFermatDivisor();
 // An output file that exists already: back it up, keep it, or abandon, as the user chooses.

@@ -10,6 +10,7 @@
 
 #include "engine/cpu_features.h"
 #include "common/print.h"
+#include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "engine/sieve_loop.h"
@@ -92,15 +93,8 @@ bool BuildBitmap() {
 
 }  // namespace
 
-std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold) {
-  std::vector<std::pair<int64_t, int64_t>> out;
-  for (int64_t lo = minNum; lo <= maxNum;) {
-    int64_t hi = std::min(maxNum, lo + threshold);
-    out.emplace_back(lo, hi);
-    if (hi == maxNum) break;
-    lo = hi + 1;
-  }
-  return out;
+int64_t SubRangeEnd(int64_t lo, int64_t maxNum, int64_t threshold) {
+  return threshold >= maxNum - lo ? maxNum : lo + threshold;  // never forms lo + threshold past maxNum
 }
 
 bool CreateInitialFileBySplittingUpIntoRanges() {
@@ -119,7 +113,9 @@ bool CreateInitialFileBySplittingUpIntoRanges() {
   bool first = true;
   subRangesEmptiedBy = 0;
   bool allEmptied = true;
-  for (auto [lo, hi] : SubRanges(savedMin, savedMax, job.BitMapThreshold)) {
+  // One sub-range at a time: the walk holds nothing per sub-range, however many there are.
+  for (int64_t lo = savedMin, hi = SubRangeEnd(lo, savedMax, job.BitMapThreshold);;
+       lo = hi + 1, hi = SubRangeEnd(lo, savedMax, job.BitMapThreshold)) {
     job.MinNum = lo;
     job.MaxNum = hi;
     range = static_cast<uint32_t>(hi - lo + 1);
@@ -134,7 +130,7 @@ bool CreateInitialFileBySplittingUpIntoRanges() {
     dosieve(false);
     allEmptied = allEmptied && job.AllRemoved;
     subRangesEmptiedBy = std::max(subRangesEmptiedBy, allRemovedBy);
-    if (job.State != STATE_PREPARING) break;
+    if (job.State != STATE_PREPARING || hi == savedMax) break;
   }
   if (!allEmptied) subRangesEmptiedBy = 0;
   job.MinNum = savedMin;
@@ -147,11 +143,26 @@ int64_t subRangesEmptiedBy = 0;
 
 bool LastRunRefused = false;
 
+namespace {
+// Removes the intermediate file once the main run that read it has saved the output, however
+// the run ends (the all-removed ending leaves by an exception).
+struct IntermediateFile {
+  bool read = false;
+  ~IntermediateFile() {
+    if (read && !job.SaveFailed && !VerificationFailed) std::remove(SUBRANGE_FILE);
+  }
+};
+}  // namespace
+
 int SieveFile(bool* fGenerateFile) {
   LastRunRefused = false;
+  job.SaveFailed = false;
+  const std::sig_atomic_t interruptsAtStart = InterruptRequests;
+  IntermediateFile intermediate;
   _control87(0, 0xC00);
   _control87(0x300, 0x300);
   job.State = STATE_PREPARING;
+  RemoveStaleSaveFiles(job.outbuff);
   job.MArate = 0;
   const CpuFeatures cpu = ReadCpuFeatures();
   job.fCMOV = cpu.cmov;
@@ -200,6 +211,7 @@ int SieveFile(bool* fGenerateFile) {
         print("##");
         return 0;
       }
+      intermediate.read = true;
     }
     ProgressLine(job.firstp);
   } else {
@@ -212,6 +224,9 @@ int SieveFile(bool* fGenerateFile) {
   }
 
   job.State = STATE_SIEVING;
+  // An interrupt that came while reading the intermediate file (or just before this point)
+  // must not be forgotten: the run then saves at once and ends.
+  if (InterruptRequests != interruptsAtStart) job.State = STATE_INTERRUPTED;
   job.maxp = job.StopCriterion == STOP_AT_P ? StopLimit() : DefaultMaxp();
   if (job.StopCriterion == STOP_AFTER_HOURS) job.StopTime = time(nullptr);
   fprint("#g%u candidates", job._nvalsleft);

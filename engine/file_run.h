@@ -25,6 +25,13 @@ bool CreateInitialFileBySplittingUpIntoRanges();
 // When every sub-range ran empty: the largest prime that emptied one; else 0.
 extern int64_t subRangesEmptiedBy;
 
-// The sub-ranges of minNum..maxNum: threshold + 1 values each, the last one cut at maxNum.
-std::vector<std::pair<int64_t, int64_t>> SubRanges(int64_t minNum, int64_t maxNum, int64_t threshold);
+// The end of the sub-range that starts at lo: threshold + 1 values, cut at maxNum. The
+// sub-range phase walks with it one sub-range at a time.
+int64_t SubRangeEnd(int64_t lo, int64_t maxNum, int64_t threshold);
+
+// The largest candidate value a fixed-n job may hold (2^62): the stores step by 2p beyond a
+// value and the removal rules form small multiples of it. And the most values one file may
+// span (10^11): its survivors after the sub-range phase must still be countable in 32 bits.
+constexpr int64_t MAX_CANDIDATE_K = int64_t{1} << 62;
+constexpr int64_t MAX_RANGE_VALUES = 100000000000;
 

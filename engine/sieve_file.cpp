@@ -1,7 +1,9 @@
 // Writer and reader of the sieve file, its backup and the store choice on reading.
 #include "engine/sieve_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +15,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/number_reader.h"
 #include "common/print.h"
+#include "engine/file_run.h"
 #include "engine/report.h"
 #include "engine/sieve_job.h"
 #include "fixedn/array_store.h"
@@ -155,54 +159,136 @@ bool renameReplacing(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// Waiting on a save that cannot be written: saves never give up on their own (a multi-day
+// run outlives a full disk), but they say why once a minute, and an interrupt that arrives
+// while waiting ends the wait. Returns false when the save is given up.
+class SaveRetry {
+ public:
+  explicit SaveRetry(const std::string& name) : name_(name), interrupts_(InterruptRequests) {}
+  bool waitAfter(int error) {
+    long now = static_cast<long>(time(nullptr));
+    if (lastMessage_ < 0 || now - lastMessage_ >= 60) {
+      fprint("%s Cannot write %s: %s. Retrying every 10 seconds; Control-C stops (the previous file stays as it is).",
+             TimeOfDay(now).c_str(), name_.c_str(), std::strerror(error));
+      lastMessage_ = now;
+    }
+    for (int i = 0; i < 10 && InterruptRequests == interrupts_; ++i) sleep(1);
+    if (InterruptRequests == interrupts_) return true;
+    fprint("The save to %s was given up: the file on disk is the last complete one.", name_.c_str());
+    job.SaveFailed = true;
+    return false;
+  }
+
+ private:
+  std::string name_;
+  std::sig_atomic_t interrupts_;
+  long lastMessage_ = -1;
+};
+
 // A full save: the new file is written and synced under a temporary name in the same
-// folder, and only then renamed over `name`, so a crash at any instant leaves a complete
-// file under `name` or (between the two renames) under its backup name. Returns whether
-// the previous file became the backup.
+// folder, and only then renamed over `name`. The backup is a second link to the previous
+// file, made before the rename, so `name` is present and complete at every instant. Returns
+// whether the previous file became the backup (false also when the save was given up).
 bool saveReplacing(int64_t p, const std::string& name) {
   const std::string temp = name + ".saving." + std::to_string(getpid());
+  SaveRetry retry(name);
   for (;;) {
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int error = errno;
     FILE* f = fd < 0 ? nullptr : fdopen(fd, "w");
-    if (!f) {
-      if (fd >= 0) close(fd);
-      sleep(10);  // saves never give up
-      continue;
+    if (f) {
+      bool ok = writeAll(f, p, false) && fsync(fileno(f)) == 0;
+      error = errno;
+      ok &= std::fclose(f) == 0;
+      if (ok) break;
+      if (error == 0) error = EIO;
+      std::remove(temp.c_str());  // never let a partial file replace a complete one
+    } else if (fd >= 0) {
+      close(fd);
     }
-    bool ok = writeAll(f, p, false) && fsync(fileno(f)) == 0;
-    ok &= std::fclose(f) == 0;
-    if (ok) break;
-    std::remove(temp.c_str());  // never let a partial file replace a complete one
-    sleep(10);
+    if (!retry.waitAfter(error)) {
+      std::remove(temp.c_str());
+      return false;
+    }
   }
-  bool backedUp = job.TwoSaveFiles && renameReplacing(name, name + "~");
-  while (std::rename(temp.c_str(), name.c_str()) != 0) sleep(10);
+  bool backedUp = job.TwoSaveFiles && KeepBackup(name);
+  while (std::rename(temp.c_str(), name.c_str()) != 0) {
+    if (!retry.waitAfter(errno)) {
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
   syncDirectory(name);
   return backedUp;
 }
 
-void saveAppending(int64_t p, const std::string& name) {
+// An append to the intermediate file is all or nothing: a failed attempt is cut back to the
+// last good length before the next one, so lines are never merged or doubled.
+bool saveAppending(int64_t p, const std::string& name) {
+  SaveRetry retry(name);
   for (;;) {
-    FILE* f = std::fopen(name.c_str(), "a");
-    if (!f) {
-      sleep(10);
-      continue;
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+    int error = errno;
+    if (fd >= 0) {
+      off_t good = lseek(fd, 0, SEEK_END);
+      FILE* f = fdopen(fd, "a");
+      if (f) {
+        bool ok = writeAll(f, p, true) && fsync(fileno(f)) == 0;
+        error = errno;
+        if (!ok && good >= 0 && ftruncate(fileno(f), good) != 0) error = errno;
+        ok &= std::fclose(f) == 0;
+        if (ok) return true;
+        if (error == 0) error = EIO;
+      } else {
+        close(fd);
+      }
     }
-    bool ok = writeAll(f, p, true);
-    ok &= std::fclose(f) == 0;
-    if (ok) return;
-    sleep(10);
+    if (!retry.waitAfter(error)) return false;
   }
 }
 
 }  // namespace
 
+bool KeepBackup(const std::string& name) {
+  const std::string backup = name + "~";
+  std::remove(backup.c_str());
+  if (link(name.c_str(), backup.c_str()) == 0) return true;
+  if (errno == ENOENT) return false;  // nothing to keep yet
+  // A file system without hard links: fall back to moving the file aside.
+  return renameReplacing(name, backup);
+}
+
+void RemoveStaleSaveFiles(const std::string& name) {
+  const std::string folder = directoryOf(name);
+  const size_t slash = name.rfind('/');
+  const std::string prefix = (slash == std::string::npos ? name : name.substr(slash + 1)) + ".saving.";
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  while (dirent* e = readdir(d)) {
+    std::string entry = e->d_name;
+    if (entry.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string digits = entry.substr(prefix.size());
+    int64_t pid;
+    if (ReadDecimal(digits, pid) != NumberError::None || pid <= 0 || pid > INT32_MAX) continue;
+    // Only files of processes that no longer run: a running save keeps its temporary.
+    if (pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    std::string path = folder == "." && slash == std::string::npos ? entry : folder + "/" + entry;
+    if (std::remove(path.c_str()) == 0) fprint("Removed %s, left by an interrupted save.", path.c_str());
+  }
+  closedir(d);
+}
+
 void outputandtidyvals(int64_t p, const std::string& name, bool append) {
   long start = static_cast<long>(time(nullptr));
   fprint("%s Saving results to %s...", TimeOfDay(start).c_str(), name.c_str());
   bool backedUp = false;
-  if (append) saveAppending(p, name);
-  else backedUp = saveReplacing(p, name);
+  job.SaveFailed = false;
+  if (append) {
+    if (!saveAppending(p, name)) return;
+  } else {
+    backedUp = saveReplacing(p, name);
+    if (job.SaveFailed) return;
+  }
   long end = static_cast<long>(time(nullptr));
   fprint("%s ...done.", TimeOfDay(end).c_str());
   if (backedUp)
@@ -360,6 +446,17 @@ bool parseHeader(const std::string& line) {
   return parseFactors(line, tag);
 }
 
+// Interrupts counted when the read began: a large file's read stops at the next one.
+std::sig_atomic_t interruptsAtRead = 0;
+
+bool readInterrupted() {
+  if (InterruptRequests == interruptsAtRead) return false;
+  static std::sig_atomic_t reported = -1;
+  if (reported != InterruptRequests) print("#mInterrupted while reading the input file.");
+  reported = InterruptRequests;
+  return true;
+}
+
 // What the first pass found.
 struct Scan {
   uint32_t count = 0;
@@ -375,6 +472,7 @@ bool firstPass(FILE* f, Scan& scan) {
   int64_t previous = 0;
   uint32_t lineNumber = 0;
   while (readLine(f, line, overlong)) {
+    if (readInterrupted()) return false;
     ++lineNumber;
     int64_t a, b;
     Parse p = overlong ? Parse::No : parseValueLine(line, a, b);
@@ -519,6 +617,7 @@ uint32_t secondPass(FILE* f, uint32_t count) {
   int64_t previous = job.MinNum - 1;
   const bool fixedK = job._mode & MODE_N_VARIES;
   while (stored < count && readLine(f, line, overlong)) {
+    if (readInterrupted()) break;
     int64_t a, b;
     if (overlong || parseValueLine(line, a, b) != Parse::Yes) continue;
     int64_t v = fixedK ? b : a;
@@ -558,8 +657,15 @@ bool readinfile(const std::string& name) {
   job.firstp = 1;
   job.MinNum = 0;
   job.fMyPrimorial = false;
+  interruptsAtRead = InterruptRequests;
   Scan scan;
   bool ok = firstPass(f, scan);
+  if (ok && scan.header && job.firstp >= MAX_SIEVE_P) {
+    // A run from there could never end, and its saves would write a header this reader refuses.
+    fprint("The file is sieved up to %" PRId64 ", at or above the largest p this sieve handles (%" PRId64 " = 2^60).",
+           job.firstp, MAX_SIEVE_P);
+    ok = false;
+  }
   if (ok && scan.count == 0) {
     fprint("#oThe file is empty - there are no %c's to sieve", job.k_n);
     ok = false;
@@ -571,6 +677,7 @@ bool readinfile(const std::string& name) {
   if (ok) {
     std::rewind(f);
     job._nvalsleft = job.nvals = secondPass(f, scan.count);
+    if (readInterrupted()) ok = false;
     ok = acceptExponent();
     if (WritesNPlusOne(job._mode, job._base)) --job._nvalue;
   }

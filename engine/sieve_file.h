@@ -8,6 +8,13 @@
 // new file is complete on disk; `append` adds the value lines to an intermediate file.
 void outputandtidyvals(int64_t p, const std::string& name, bool append);
 
+// Makes name~ a second link to the file `name` (which stays where it is); false when there is
+// no file to keep. Without hard links the file is moved aside instead.
+bool KeepBackup(const std::string& name);
+
+// Removes NAME.saving.PID files left beside `name` by saves of processes that no longer run.
+void RemoveStaleSaveFiles(const std::string& name);
+
 // Rebuilds the job and a fresh candidate set from `name` (or its "~" backup); false after
 // a message when the file cannot be used.
 bool readinfile(const std::string& name);

@@ -5,6 +5,7 @@
 #include "primes/primetable.h"
 
 SieveJob job;
+volatile std::sig_atomic_t InterruptRequests = 0;
 
 const char* CurrentTypeText() {
   int t = TypeFromMode(job._mode);

@@ -56,6 +56,9 @@ struct SieveJob {
   // Written by the interrupt handler, read by the loop at every check.
   volatile std::sig_atomic_t State = STATE_INTERRUPTED;
   bool fAppend = false;
+  // The last save was given up (interrupted while it could not be written): the file on disk
+  // is the previous complete one.
+  bool SaveFailed = false;
 
   // How it ends and how it is stored.
   int StopCriterion = STOP_NONE;
@@ -85,6 +88,10 @@ struct SieveJob {
 
 // The one sieve job of the process.
 extern SieveJob job;
+
+// Counts every SIGINT and SIGTERM from start-up on, in every state, so that phases the
+// handler's `State` rule does not cover (reading a file, waiting on a failed save) see them.
+extern volatile std::sig_atomic_t InterruptRequests;
 
 // Menu text of the job's current type (primorial, normal or generalized list).
 const char* CurrentTypeText();

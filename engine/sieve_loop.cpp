@@ -261,7 +261,7 @@ void dosieve(bool fTimedSaves) {
         if (workflush) workflush();
         if (ClearRoutine == ClearBitmapSmallpMultivals) ClearRoutine(1, 2);
         outputandtidyvals(p, job.outbuff, job.fAppend);
-        if (job.State != STATE_PREPARING)
+        if (job.State != STATE_PREPARING && !job.SaveFailed)
           fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
         job.firstp = p;
         return;

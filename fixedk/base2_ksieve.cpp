@@ -202,7 +202,7 @@ void Base2KSieve(bool fTimedSaves) {
   if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");
   if (job.fAppend && job.State == STATE_INTERRUPTED) return;
   removal.outputandtidyvals(p, job.outbuff, job.fAppend);
-  if (job.State != STATE_PREPARING)
+  if (job.State != STATE_PREPARING && !job.SaveFailed)
     fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
   job.firstp = p;
 }

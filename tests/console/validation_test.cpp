@@ -305,6 +305,9 @@ TEST_F(Validation, ExistingOutputFileChoices) {
   job.outbuff = dir.file("out.txt");
   const std::string backup = job.outbuff + "~";
   auto reset = [&] {
+    // New files each time: the backup may be a second link to the output file.
+    std::remove(job.outbuff.c_str());
+    std::remove(backup.c_str());
     writeFile(job.outbuff, "new");
     writeFile(backup, "old backup");
   };

@@ -62,13 +62,19 @@ struct FileRun : ::testing::Test {
 };
 
 TEST(SubRangeBounds, TheThreeSubRangesOfTheDefaultBitmap) {
-  auto ranges = SubRanges(1, 1000000000, 400000000);
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  for (int64_t lo = 1, hi = SubRangeEnd(lo, 1000000000, 400000000);; lo = hi + 1, hi = SubRangeEnd(lo, 1000000000, 400000000)) {
+    ranges.emplace_back(lo, hi);
+    if (hi == 1000000000) break;
+  }
   ASSERT_EQ(ranges.size(), 3u);
   EXPECT_EQ(ranges[0], (std::pair<int64_t, int64_t>{1, 400000001}));
   EXPECT_EQ(ranges[1], (std::pair<int64_t, int64_t>{400000002, 800000002}));
   EXPECT_EQ(ranges[2], (std::pair<int64_t, int64_t>{800000003, 1000000000}));
-  EXPECT_EQ(SubRanges(5, 5, 10), (std::vector<std::pair<int64_t, int64_t>>{{5, 5}}));
-  EXPECT_EQ(SubRanges(1, 22, 10).back(), (std::pair<int64_t, int64_t>{12, 22}));
+  EXPECT_EQ(SubRangeEnd(5, 5, 10), 5);
+  EXPECT_EQ(SubRangeEnd(12, 22, 10), 22);
+  // Near the top of the 64-bit range the end never overflows.
+  EXPECT_EQ(SubRangeEnd(INT64_MAX - 5, INT64_MAX, 400000000), INT64_MAX);
 }
 
 TEST_F(FileRun, NewFileMatchesTheOracle) {
