@@ -1,5 +1,5 @@
-// The testing loop: lines are handed out in file order to worker threads (a oneTBB pipeline),
-// and one stage takes the finished lines back in file order to print and record them. A reported
+// The testing loop: worker threads take lines in file order, a bounded window ahead of the
+// reporting thread, which takes the finished lines back in file order to print and record them. A reported
 // line's result is appended between two records: the first names the line and the results
 // file's length, so a run cut off anywhere never loses a result and a resumed one never repeats it.
 #include "ordax/run.h"
@@ -7,15 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <oneapi/tbb/enumerable_thread_specific.h>
-#include <oneapi/tbb/parallel_pipeline.h>
-#include <oneapi/tbb/task_arena.h>
-
 #include <atomic>
 #include <chrono>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
-#include <memory>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "common/print.h"
 #include "ordax/describe.h"
@@ -32,6 +31,8 @@ namespace {
 
 constexpr std::chrono::seconds kStatusInterval{1};
 constexpr std::chrono::seconds kSaveInterval{10};
+// Waits wake at least this often to look at the interrupt flag, which a signal sets silently.
+constexpr std::chrono::milliseconds kPoll{100};
 
 bool AppendResult(const std::string& path, const std::string& text) {
   FILE* f = std::fopen(path.c_str(), "a");
@@ -147,9 +148,8 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
   auto lastStatus = start;
   auto lastSave = start;
   size_t next = firstLine;
-  std::atomic<bool> halted{false};  // read by the input stage, set by the output stage
+  std::atomic<bool> halted{false};  // set by the reporting thread or a failing worker
   bool interrupted = false, failed = false;
-  tbb::enumerable_thread_specific<std::unique_ptr<LineTester>> testers;
 
   // Runs on one thread at a time, in file order.
   auto finish = [&](const TestedLine& t) {
@@ -207,32 +207,75 @@ int RunOrdax(const OrdaxOptions& options, RunSummary* summary) {
     }
   };
 
-  tbb::task_arena arena(threads);
-  arena.execute([&] {
-    tbb::parallel_pipeline(
-        static_cast<size_t>(2 * threads),
-        tbb::make_filter<void, size_t>(tbb::filter_mode::serial_in_order,
-                                       [&](tbb::flow_control& fc) -> size_t {
-                                         if (next >= total || halted || ordaxStop.load()) {
-                                           fc.stop();
-                                           return 0;
-                                         }
-                                         return next++;
-                                       }) &
-            tbb::make_filter<size_t, TestedLine>(tbb::filter_mode::parallel,
-                                                 [&](size_t i) {
-                                                   std::unique_ptr<LineTester>& tester = testers.local();
-                                                   if (!tester) tester = std::make_unique<LineTester>(spec);
-                                                   TestedLine t;
-                                                   t.index = i;
-                                                   t.result = tester->Test(input.lines[i], &ordaxStop);
-                                                   if (t.result.allPrime)
-                                                     t.text = DescribeLine(spec, input.lines[i], tester->members(),
-                                                                           t.result.proven);
-                                                   return t;
-                                                 }) &
-            tbb::make_filter<TestedLine, void>(tbb::filter_mode::serial_in_order, finish));
-  });
+  // Workers take line numbers in file order, at most `window` beyond the next line to report;
+  // this thread reports the finished lines in file order.
+  const size_t window = 2 * static_cast<size_t>(threads);
+  std::mutex lock;
+  std::condition_variable workWanted, lineDone;
+  std::map<size_t, TestedLine> finished;
+  std::string workerError;
+  size_t reportNext = firstLine;
+  int running = threads;
+  auto worker = [&] {
+    LineTester tester(spec);
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!(next >= total || halted || ordaxStop.load()) && next >= reportNext + window)
+          workWanted.wait_for(hold, kPoll);
+        if (next >= total || halted || ordaxStop.load()) break;
+        i = next++;
+      }
+      TestedLine t;
+      t.index = i;
+      try {
+        t.result = tester.Test(input.lines[i], &ordaxStop);
+        if (t.result.allPrime)
+          t.text = DescribeLine(spec, input.lines[i], tester.members(), t.result.proven);
+      } catch (const std::exception& e) {  // out of memory: stop the run, never skip the line
+        std::lock_guard<std::mutex> hold(lock);
+        if (workerError.empty()) workerError = e.what();
+        halted = true;
+        break;
+      }
+      std::lock_guard<std::mutex> hold(lock);
+      finished.emplace(i, std::move(t));
+      lineDone.notify_all();
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    --running;
+    lineDone.notify_all();
+  };
+  std::vector<std::thread> pool;
+  for (int w = 0; w < threads; ++w) pool.emplace_back(worker);
+  for (;;) {
+    TestedLine t;
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      while (!finished.count(reportNext) && running > 0) lineDone.wait_for(hold, kPoll);
+      auto it = finished.find(reportNext);
+      if (it == finished.end()) break;  // every worker has stopped
+      t = std::move(it->second);
+      finished.erase(it);
+      ++reportNext;
+      workWanted.notify_all();
+    }
+    finish(t);
+    if (halted || reportNext >= total) break;
+  }
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    halted = true;
+    workWanted.notify_all();
+  }
+  for (std::thread& th : pool) th.join();
+  if (!workerError.empty()) {
+    status.Clear();
+    save();
+    fprint("#mA testing thread failed (%s); stopped after %zu of %zu lines.", workerError.c_str(), record.done, total);
+    return ORDAX_FAILED;
+  }
   status.Clear();
   if (failed) {
     if (ordaxInterrupt == 0) ordaxStop.store(false);
