@@ -7,12 +7,14 @@
 #include <cmath>
 #include <ctime>
 #include <numeric>
+#include <vector>
 
 #include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/bsgs_table.h"
 #include "fixedk/fixed_multiplier.h"
 #include "fixedk/kform.h"
+#include "fixedk/power_residue.h"
 #include "fixedk/kstrike.h"
 #include "fixedk/progress.h"
 #include "fixedn/bitmap.h"
@@ -23,11 +25,11 @@
 #include "primes/soe2.h"
 
 bool fBase2KSieveResidueSkip = true;
+bool fBase2KSievePowerResidue = true;
 
 namespace {
 
 constexpr int kMaxSpacing = 48;
-constexpr double factor = 5.0;  // the walk is about this much longer than the table
 constexpr int64_t kMaxPrime = (int64_t{1} << 48) - 1;
 constexpr int64_t kSecondCallFrom = 702;  // the first call ends after the primes to 701
 
@@ -35,8 +37,12 @@ constexpr int64_t kSecondCallFrom = 702;  // the first call ends after the prime
 struct Base2Search {
   int adiff = 1;       // common spacing d of the candidates
   int maxval = 0;      // width of the range
-  int arange = 0;      // length of the walk, a multiple of d
-  int brange = 0;      // number of table entries
+  // The strikes of one prime are made in the order of a search with a walk of orderSpan/d
+  // doublings (walk step first, then the later table entry first), whatever shape the search
+  // took, so that the last n struck, which the reports and the verification name, and the
+  // order of the removed-values log never depend on the screening or the step counts.
+  uint32_t orderSpan = 1;
+  std::vector<uint32_t> matches;
   int64_t startk = 0;  // k·2^astart (astart is always 0: every candidate offset is a multiple of d)
   BsgsTable table;
 };
@@ -55,34 +61,77 @@ bool SkipByResidue(const ResidueTest& t, int64_t p) {
   return !t.withDouble || FastKroneker(2 * t.R, p) != 1;
 }
 
-// One prime: every n of the range with k·2^n ± 1 ≡ 0 (mod p) is struck.
+// Walk steps per table entry, the ratio of the two costs as measured on whole jobs: a table
+// entry (a product and an insert) costs about 2.5 doubling walk steps, or 3 multiplying
+// ones, whose products overlap in the interleaved power runs.
+double WalkFactor(uint64_t g) { return g <= 3 ? 2.5 : 3.0; }
+
+// One prime: every n of the range with k·2^n ± 1 ≡ 0 (mod p) is struck. The candidates are
+// n = MinNum + a·d; the power-residue screening may show that none of them can be divisible,
+// or confine a to one class a0 modulo t, so the search steps n by g = d·t from MinNum + a0·d.
 void SieveOnePrime(const KForm& form, int64_t p, PrimeStrikes& s) {
   Base2Search& st = search;
   const uint64_t up = static_cast<uint64_t>(p);
-  uint64_t x = HalfPower(static_cast<uint32_t>(job.MinNum), p);  // 2^(−MinNum)
-  if (form.plus && x != 0) x = up - x;
-  const FixedMultiplier byHalfToArange(HalfPower(static_cast<uint32_t>(st.arange), p), up);
+  const uint64_t kp = static_cast<uint64_t>(st.startk % p);
+  if (kp == 0) return;  // p divides k: no candidate is a multiple of p
   const uint32_t d = static_cast<uint32_t>(st.adiff);
-  const uint32_t arange = static_cast<uint32_t>(st.arange);
   const uint32_t maxval = static_cast<uint32_t>(st.maxval);
-  auto onMatch = [&](uint32_t b, uint32_t a) {
-    const uint64_t offset = uint64_t{b} * arange + uint64_t{a} * d;
-    if (offset < maxval) StrikeOffset(form, static_cast<uint32_t>(offset), p, s);
+  uint32_t a0 = 0, t = 1;
+  if (fBase2KSievePowerResidue) {
+    // In Montgomery form: 2^d by doublings, k·2^MinNum by the doubling exponent engine.
+    const MontgomeryModulus m(up);
+    const uint64_t two = doubleModP(m.one(), up);
+    uint64_t twoToD = m.one();
+    for (uint32_t i = 0; i < d; ++i) twoToD = doubleModP(twoToD, up);
+    const uint32_t minNum = static_cast<uint32_t>(job.MinNum);
+    const uint64_t twoToMin =
+        minNum == 0 ? m.one()
+                    : runExponentBits(m, two, minNum, firstBitBelowLeading(minNum),
+                                      [up](uint64_t x) { return doubleModP(x, up); });
+    const uint64_t v = m.mul(m.toMont(kp), twoToMin);
+    const PowerResidueClass c = ScreenByPowerResidueMont(m, v, twoToD, form.plus ? up - 1 : 1);
+    if (c.none) return;
+    a0 = c.a0;
+    t = c.t;
+  }
+  const uint64_t count = (uint64_t{maxval} + d - 1) / d;  // values of a with a·d in the range
+  if (a0 >= count) return;
+  const uint64_t j = (count - a0 + t - 1) / t;  // values of a in the class
+  const uint64_t g = uint64_t{d} * t;
+  const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * WalkFactor(g))));
+  const uint64_t tableLen = (j + walkLen - 1) / walkLen;
+  if (tableLen > st.table.capacity()) st.table.Reserve(static_cast<uint32_t>(tableLen));
+  const uint64_t first = uint64_t{d} * a0;  // offset of the class's first candidate
+  // Table: ∓2^(−MinNum − first − i·g·walkLen); walk: k·2^(g·a).
+  uint64_t x = mulModWide(static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(job.MinNum), p)),
+                          static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(first), p)), up);
+  if (form.plus && x != 0) x = up - x;
+  const FixedMultiplier tableStep(static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(g * walkLen), p)), up);
+  st.matches.clear();
+  auto onMatch = [&](uint32_t i, uint32_t a) {
+    const uint64_t offset = first + g * (uint64_t{i} * walkLen + a);
+    if (offset < maxval) st.matches.push_back(static_cast<uint32_t>(offset));
   };
-  const uint64_t y0 = static_cast<uint64_t>(st.startk % p);
-  const uint32_t walkLen = arange / d;
-  // Few doublings are cheaper than a multiplication; beyond that multiply by 2^d.
-  if (d <= 3) {
-    BabyGiantSearch(st.table, x, st.brange, byHalfToArange, y0, walkLen,
+  if (g <= 3) {
+    BabyGiantSearch(st.table, x, static_cast<uint32_t>(tableLen), tableStep, kp,
+                    static_cast<uint32_t>(walkLen),
                     [&](uint64_t y) {
-                      for (uint32_t i = 0; i < d; ++i) y = DoubleMod(y, up);
+                      for (uint32_t i = 0; i < g; ++i) y = DoubleMod(y, up);
                       return y;
                     },
                     onMatch);
   } else {
-    const FixedMultiplier byKdiff(static_cast<uint64_t>((int64_t{1} << d) % p), up);
-    BabyGiantSearch(st.table, x, st.brange, byHalfToArange, y0, walkLen, byKdiff, onMatch);
+    const FixedMultiplier walkStep(static_cast<uint64_t>(powModP(2 % up, g, up)), up);
+    BabyGiantSearch(st.table, x, static_cast<uint32_t>(tableLen), tableStep, kp,
+                    static_cast<uint32_t>(walkLen), walkStep, onMatch);
   }
+  if (st.matches.size() > 1) {
+    const uint32_t span = st.orderSpan;
+    std::sort(st.matches.begin(), st.matches.end(), [span](uint32_t u, uint32_t v) {
+      return u % span != v % span ? u % span < v % span : u / span > v / span;
+    });
+  }
+  for (uint32_t offset : st.matches) StrikeOffset(form, offset, p, s);
 }
 
 }  // namespace
@@ -147,10 +196,8 @@ void Base2KSieve(bool fTimedSaves) {
   soe2_init(job.firstp, true);
 
   st.maxval = static_cast<int>(job.MaxNum - job.MinNum + 1);
-  st.arange = static_cast<int>(std::lround(std::sqrt(st.maxval * factor)));
-  while (st.arange % d != 0) ++st.arange;
-  st.brange = st.maxval / st.arange + 1;
-  st.table.Reserve(static_cast<uint32_t>(st.brange));
+  st.orderSpan = static_cast<uint32_t>(std::lround(std::sqrt(st.maxval * 5.0)));
+  while (st.orderSpan % d != 0) ++st.orderSpan;
 
   const KForm form = CurrentKForm();
   const ResidueTest residueTest = ChooseResidueTest(job._nvalue, form.plus);

@@ -9,8 +9,10 @@
 // own saves (timed ones only when fTimedSaves) and its own final file.
 void Base2KSieve(bool fTimedSaves);
 
-// Benchmark-only switch: false turns the quadratic-residue skip off.
+// Benchmark-only switches: false turns the quadratic-residue skip, or the power-residue
+// screening that confines each search to one class of n, off.
 extern bool fBase2KSieveResidueSkip;
+extern bool fBase2KSievePowerResidue;
 
 // The candidates' common spacing d: the gcd of the survivors' offsets, the differences
 // taken from offset 0 (1 when no survivor lies above offset 0, or the set is not a bitmap);

@@ -2,9 +2,13 @@
 // again through 4096 buckets that each hold a 32-bit presence word and a chain head.
 // One search per prime; the walk that probes it is the generic routine at the end.
 #pragma once
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
+
+#include "fixedk/fixed_multiplier.h"
 
 class BsgsTable {
  public:
@@ -56,19 +60,41 @@ class BsgsTable {
 
 // One search: entries x0·s^i for i < tableLen (s applied by tableStep), then the walk
 // values y0·t^a for a < walkLen (t applied by walkStep); onMatch(i, a) for every equal
-// pair. Leaves the table's hash empty again.
+// pair, in the order of a and, for one a, most recent entry first. Leaves the table's hash
+// empty again. Multiplying steps run as interleaved power runs (fixed_multiplier.h), in
+// blocks, so the table's and the walk's products overlap; the values and the order of the
+// matches are those of the single chain.
 template <class TableStep, class WalkStep, class OnMatch>
 inline void BabyGiantSearch(BsgsTable& table, uint64_t x0, uint32_t tableLen, TableStep tableStep,
                             uint64_t y0, uint32_t walkLen, WalkStep walkStep, OnMatch onMatch) {
+  constexpr uint32_t kBlock = 64;
+  uint64_t block[kBlock];
   uint64_t x = x0;
-  for (uint32_t i = 0; i < tableLen; ++i) {
-    table.Insert(i, x);
-    x = tableStep(x);
+  for (uint32_t i = 0; i < tableLen;) {
+    const uint32_t n = std::min(kBlock, tableLen - i);
+    if constexpr (std::is_same_v<TableStep, FixedMultiplier>) {
+      PowerRun(block, x, n, tableStep);
+      x = tableStep(block[n - 1]);
+    } else {
+      for (uint32_t k = 0; k < n; ++k, x = tableStep(x)) block[k] = x;
+    }
+    for (uint32_t k = 0; k < n; ++k) table.Insert(i + k, block[k]);
+    i += n;
   }
   uint64_t y = y0;
-  for (uint32_t a = 0; a < walkLen; ++a) {
-    table.ForEachMatch(y, [&](uint32_t i) { onMatch(i, a); });
-    y = walkStep(y);
+  if constexpr (std::is_same_v<WalkStep, FixedMultiplier>) {
+    for (uint32_t a = 0; a < walkLen;) {
+      const uint32_t n = std::min(kBlock, walkLen - a);
+      PowerRun(block, y, n, walkStep);
+      y = walkStep(block[n - 1]);
+      for (uint32_t k = 0; k < n; ++k) table.ForEachMatch(block[k], [&](uint32_t i) { onMatch(i, a + k); });
+      a += n;
+    }
+  } else {
+    for (uint32_t a = 0; a < walkLen; ++a) {
+      table.ForEachMatch(y, [&](uint32_t i) { onMatch(i, a); });
+      y = walkStep(y);
+    }
   }
   table.Clear(tableLen);
 }

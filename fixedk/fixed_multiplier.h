@@ -22,6 +22,7 @@ class FixedMultiplier {
     return r >= p_ ? r - p_ : r;
   }
   uint64_t multiplier() const { return w_; }
+  uint64_t modulus() const { return p_; }
 
  private:
   uint64_t w_ = 0, wq_ = 0, p_ = 1;
@@ -31,4 +32,27 @@ class FixedMultiplier {
 inline uint64_t DoubleMod(uint64_t x, uint64_t p) {
   x += x;
   return x >= p ? x - p : x;
+}
+
+// Lanes of the interleaved power runs: four independent chains keep the multiplier busy
+// where one chain would wait out each product's latency.
+constexpr uint32_t kPowerLanes = 4;
+
+// out[i] = x·w^i mod p for i < count (x < p), where step multiplies by w: four chains, each
+// stepping by w^4, give exactly the residues of the one chain x, x·w, x·w^2, ... .
+inline void PowerRun(uint64_t* out, uint64_t x, uint32_t count, const FixedMultiplier& step) {
+  uint32_t i = 0;
+  for (; i < count && i < kPowerLanes; ++i) {
+    out[i] = x;
+    x = step(x);
+  }
+  if (i == count) return;
+  const FixedMultiplier step4(step(step(step(step.multiplier()))), step.modulus());
+  for (; i + kPowerLanes <= count; i += kPowerLanes) {
+    out[i] = step4(out[i - 4]);
+    out[i + 1] = step4(out[i - 3]);
+    out[i + 2] = step4(out[i - 2]);
+    out[i + 3] = step4(out[i - 1]);
+  }
+  for (; i < count; ++i) out[i] = step4(out[i - 4]);
 }

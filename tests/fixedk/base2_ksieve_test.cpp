@@ -72,6 +72,22 @@ TEST(Base2KSieve, ResidueSkipChangesNothingButTime) {
   EXPECT_EQ(SurvivingN(), with);
 }
 
+// The power-residue screening only confines the searches: every form gives the same
+// survivors with it and without it, and the oracle's.
+TEST(Base2KSieve, PowerResidueScreeningChangesNothingButTime) {
+  const FixedKCase cases[] = {Case(0x0101, 5, 1000, 20000), Case(0x0102, 3, 1, 20000),
+                              Case(0x0102, 7, 1000, 20000), Case(0x0101, 1073741827, 1, 9000)};
+  for (const FixedKCase& c : cases) {
+    EXPECT_EQ(Check(c, 200000), "") << c.k;
+    const std::vector<int64_t> with = SurvivingN();
+    fBase2KSievePowerResidue = false;
+    SetUpFixedKJob(c);
+    RunFromStart(200000);
+    fBase2KSievePowerResidue = true;
+    EXPECT_EQ(SurvivingN(), with) << c.k;
+  }
+}
+
 TEST(Base2KSieve, SparseStoresGiveTheSameSurvivors) {
   const FixedKCase c = Case(0x0101, 3, 1, 5000);
   SetUpFixedKJob(c);

@@ -1,0 +1,105 @@
+// The power-residue screening against brute force: for small primes every solution of
+// V·B^a ≡ S is found by trying every a, and the screening must never rule out a real one.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "fixedk/power_residue.h"
+
+namespace {
+
+using u64 = uint64_t;
+using u128 = unsigned __int128;
+
+u64 mulMod(u64 a, u64 b, u64 m) { return u64(u128(a) * b % m); }
+u64 powMod(u64 b, u64 e, u64 m) {
+  u64 r = 1;
+  for (b %= m; e; e >>= 1, b = mulMod(b, b, m))
+    if (e & 1) r = mulMod(r, b, m);
+  return r;
+}
+bool isSmallPrime(u64 n) {
+  if (n < 2) return false;
+  for (u64 d = 2; d * d <= n; ++d)
+    if (n % d == 0) return false;
+  return true;
+}
+
+// Every a in [0, p − 1) with V·B^a ≡ S: the powers of B repeat with period dividing p − 1.
+std::vector<u64> solutions(u64 V, u64 B, u64 S, u64 p) {
+  std::vector<u64> out;
+  u64 x = V;
+  for (u64 a = 0; a + 1 < p; ++a, x = mulMod(x, B, p))
+    if (x == S) out.push_back(a);
+  return out;
+}
+
+void expectConsistent(u64 V, u64 B, u64 S, u64 p) {
+  const PowerResidueClass c = ScreenByPowerResidue(V, B, S, p);
+  const std::vector<u64> all = solutions(V, B, S, p);
+  if (c.none) {
+    ASSERT_TRUE(all.empty()) << V << " " << B << " " << S << " " << p;
+  }
+  ASSERT_LT(c.a0, c.t);
+  ASSERT_EQ(kPowerResidueModulus % c.t, 0u);
+  for (u64 a : all) ASSERT_EQ(a % c.t, c.a0) << V << " " << B << " " << S << " " << p;
+  if (kPowerResidueModulus % (p - 1) == 0) {
+    // The whole group is the small subgroup: the screening is the exact answer.
+    ASSERT_EQ(c.none, all.empty()) << V << " " << B << " " << S << " " << p;
+    if (!c.none) {
+      std::vector<u64> classMembers;
+      for (u64 a = c.a0; a + 1 < p; a += c.t) classMembers.push_back(a);
+      ASSERT_EQ(all, classMembers) << V << " " << B << " " << S << " " << p;
+    }
+  }
+}
+
+// Small primes, among them those with p − 1 divisible by the whole modulus (the largest
+// classes), with every base and several values and targets.
+TEST(PowerResidue, AgreesWithBruteForceOnSmallPrimes) {
+  std::vector<u64> primes;
+  for (u64 p = 3; p < 400; ++p)
+    if (isSmallPrime(p)) primes.push_back(p);
+  for (u64 p = kPowerResidueModulus + 1; primes.size() < 90; p += kPowerResidueModulus)
+    if (isSmallPrime(p)) primes.push_back(p);
+  std::mt19937_64 rng(13);
+  for (u64 p : primes) {
+    const u64 bases = p < 400 ? p : 40;
+    for (u64 i = 1; i < bases; ++i) {
+      const u64 B = p < 400 ? i : 1 + rng() % (p - 1);
+      const u64 V = 1 + rng() % (p - 1);
+      expectConsistent(V, B, 1, p);
+      expectConsistent(V, B, p - 1, p);
+      expectConsistent(V, B, 1 + rng() % (p - 1), p);
+    }
+  }
+}
+
+// Large primes (near 2^32, 2^40, 2^62): a planted solution a is never ruled out and lies in
+// the class, and t is the order of B^((p−1)/gcd(p−1, Q)).
+TEST(PowerResidue, KeepsPlantedSolutionsOfLargePrimes) {
+  const u64 primes[] = {4294967311ULL, 1099511627791ULL, 4611686018427388039ULL,
+                        1000000000000037ULL, 2305843009213693951ULL};
+  std::mt19937_64 rng(7);
+  for (u64 p : primes) {
+    for (int trial = 0; trial < 200; ++trial) {
+      const u64 B = 1 + rng() % (p - 1), V = 1 + rng() % (p - 1), a = rng() % 100000;
+      const u64 S = mulMod(V, powMod(B, a, p), p);
+      const PowerResidueClass c = ScreenByPowerResidue(V, B, S, p);
+      ASSERT_FALSE(c.none) << p;
+      ASSERT_EQ(a % c.t, c.a0) << p;
+      const u64 L = std::gcd(p - 1, u64{kPowerResidueModulus});
+      const u64 u = powMod(B, (p - 1) / L, p);
+      ASSERT_EQ(powMod(u, c.t, p), 1u) << p;
+      for (u64 d = 1; d < c.t; ++d)
+        if (c.t % d == 0) {
+          ASSERT_NE(powMod(u, d, p), 1u) << p;
+        }
+    }
+  }
+}
+
+}  // namespace
