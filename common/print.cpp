@@ -55,9 +55,11 @@ void emitStatus(std::string text) {
 }
 }  // namespace
 
-void setPrintCapture(std::string* capture) {
+std::string* setPrintCapture(std::string* capture) {
+  std::string* previous = printCapture;
   printCapture = capture;
   statusShown = 0;
+  return previous;
 }
 
 void setConsoleTerminal(int terminal) { terminalChoice = terminal; }

@@ -30,5 +30,6 @@ size_t ConsoleWidth();
 // Tests capture the console: while a capture string is set, output is appended to it
 // instead of being written to standard output. Captured output counts as no terminal
 // unless setConsoleTerminal says otherwise (-1 restores the default).
-void setPrintCapture(std::string* capture);
+// Returns the capture it replaces, so that captures can nest.
+std::string* setPrintCapture(std::string* capture);
 void setConsoleTerminal(int terminal);

@@ -18,7 +18,8 @@
 namespace {
 const char* const Services[] = {"Sieve across multiple machines - Duplicate.",
                                 "Sieve across multiple machines - Merge.",
-                                "Primality test on several machines - Split."};
+                                "Primality test on several machines - Split.",
+                                "Look inside a sieve file."};
 const char* const Options[] = {"Worker thread priority",
                                "Automatically continue sieving the last file on startup",
                                "Sieve until...",
@@ -34,7 +35,7 @@ const char* const Helps[] = {"Usage", "About", "Contents", "What's new in this r
 
 // The services, in menu order.
 using ServiceRoutine = void (*)();
-const ServiceRoutine ServiceRoutines[] = {FrmSplit, frmMerge, frmTestSplit};
+const ServiceRoutine ServiceRoutines[] = {FrmSplit, frmMerge, frmTestSplit, frmInfo};
 
 constexpr double MAX_BITMAP_BITS = 4068474880.0;
 
@@ -213,7 +214,7 @@ void getHelp() {
 void getService() {
   do {
     printRaw("\nAvailable Services are :\n");
-    int choice = ChooseString(Services, 3, 0);
+    int choice = ChooseString(Services, 4, 0);
     printRaw("\n");
     ServiceRoutines[choice]();
     ResetToDefaults();

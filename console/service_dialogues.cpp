@@ -9,6 +9,7 @@
 #include "common/print.h"
 #include "console/prompts.h"
 #include "services/duplicate.h"
+#include "engine/file_info.h"
 #include "services/merge.h"
 #include "services/test_split.h"
 
@@ -129,4 +130,11 @@ void frmTestSplit() {
   printRaw("\nThe output files will be created - are you sure ?");
   if (!askYesNo('y')) return;
   SplitForTesting(in, infile, speeds);
+}
+
+void frmInfo() {
+  printRaw("Sieve file to look inside : ");
+  std::string name;
+  get_line(name);
+  if (!name.empty()) DescribeSieveFile(name);
 }

@@ -7,3 +7,5 @@ void FrmSplit();
 void frmMerge();
 // Split a sieved file among machines of different speeds for primality testing.
 void frmTestSplit();
+// What a sieve file holds: its form, depth, values, size and the primes to expect.
+void frmInfo();

@@ -7,6 +7,7 @@
 
 #include "common/print.h"
 #include "services/duplicate.h"
+#include "engine/file_info.h"
 #include "services/merge.h"
 #include "services/test_split.h"
 
@@ -19,7 +20,9 @@ constexpr const char* kUsage =
     "  morvane-services merge DIRECTORY               merge every file of DIRECTORY into\n"
     "                                                 DIRECTORY/Merged.mrv\n"
     "  morvane-services split FILE SPEED...           deal FILE out to one machine per\n"
-    "                                                 SPEED (MHz, at least 50)\n";
+    "                                                 SPEED (MHz, at least 50)\n"
+    "  morvane-services info FILE...                  what each FILE holds: form, depth,\n"
+    "                                                 values, size, expected primes\n";
 
 int duplicate(const std::string& file, const std::string& copiesText, const std::string& rangeText) {
   std::ifstream in(file, std::ios::binary);
@@ -62,6 +65,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 4 && args[0] == "duplicate") return duplicate(args[1], args[2], args[3]);
   if (args.size() == 2 && args[0] == "merge") return MergeDirectory(args[1]) ? 0 : 1;
+  if (args.size() >= 2 && args[0] == "info") {
+    int status = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (i > 1) printRaw("\n");
+      if (!DescribeSieveFile(args[i])) status = 1;
+    }
+    return status;
+  }
   if (args.size() >= 3 && args[0] == "split") {
     return split(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
   }

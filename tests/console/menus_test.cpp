@@ -199,6 +199,19 @@ TEST(HelpMenu, PrintsTheChosenText) {
   EXPECT_EQ(s.output, menu + UsageText + "\n" + more + menu + AboutText + "\n" + more + menu + OptionsText + more);
 }
 
+TEST(ServicesMenu, LookInsideAFile) {
+  freshState();
+  ScratchDir dir;
+  writeFile(dir.file("a.txt"), "1000:P:1:2:1\n3 100\n5 100\n");
+  ConsoleScript s("3\n" + dir.file("a.txt") + "\n");
+  getService();
+  EXPECT_NE(s.output.find("Sieve file to look inside : " + dir.file("a.txt") + "\n  Form         : k.b^n+1, base 2, "
+                          "n = 100\n  Sieved to    : p = 1000\n  Values       : 2 k's, from k = 3 to 5\n"),
+            std::string::npos)
+      << s.output;
+  freshState();
+}
+
 TEST(ServicesMenu, ServiceRunsThenResets) {
   freshState();
   ui.tbuff = "3";
@@ -208,7 +221,7 @@ TEST(ServicesMenu, ServiceRunsThenResets) {
   const std::string menu =
       "\nAvailable Services are :\n\t0 : Sieve across multiple machines - Duplicate.\n"
       "\t1 : Sieve across multiple machines - Merge.\n\t2 : Primality test on several machines - Split.\n"
-      "Please, enter your choice (0) : \nThis will split a Morvane output file";
+      "\t3 : Look inside a sieve file.\nPlease, enter your choice (0) : \nThis will split a Morvane output file";
   const std::string tail = "\n\nMorvane file to split : Cannot open file \nAny more Service ? (n) : ";
   EXPECT_EQ(s.output.rfind(menu, 0), 0u) << s.output;
   ASSERT_GE(s.output.size(), tail.size());

@@ -34,6 +34,7 @@ inline const std::string HelpMenu =
 inline const std::string ServicesMenu =
     "\nAvailable Services are :\n\t0 : Sieve across multiple machines - Duplicate.\n"
     "\t1 : Sieve across multiple machines - Merge.\n\t2 : Primality test on several machines - Split.\n"
+    "\t3 : Look inside a sieve file.\n"
     "Please, enter your choice (0) : ";
 inline const std::string NormalTypeMenu =
     "\t0 : k.b^n+1\n\t1 : k.b^n-1\n\t2 : Twin: k.b^n±1\n\t3 : SG: k.b^n-1 & 2k.b^n-1\n"
