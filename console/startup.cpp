@@ -6,8 +6,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "console/front_end.h"
+#include "console/help_texts.h"
 #include "console/options.h"
 #include "console/prompts.h"
 #include "console/session.h"
@@ -43,7 +45,30 @@ void installInterruptHandler() {
 }
 }  // namespace
 
+namespace {
+// --help and --version answer a script and end, before the settings file is read or written
+// (-h and its siblings print and then open the menu).
+bool answeredForAScript(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--version") {
+      printRaw("morvane " MORVANE_VERSION "\n");
+      return true;
+    }
+    if (arg == "--help") {
+      printUsage();
+      printRaw("\n");
+      printOptions();
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
 int MorvaneMain(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  if (answeredForAScript(argc, argv)) return 0;
   installInterruptHandler();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   FillPrimetable();

@@ -246,3 +246,20 @@ TEST(SessionDialogue, ContinuedFileEchoesTheJob) {
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.output.find("Type :"), std::string::npos);
 }
+
+TEST(ScriptAnswers, HelpAndVersionPrintAndEndWithoutTheSettingsFile) {
+  ScratchDir dir;
+  RunResult version = runMorvane({"--version"}, dir.path());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(version.output, std::regex("morvane [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.output;
+  RunResult help = runMorvane({"-w", "--help"}, dir.path(), "5\n");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("Usage :\n", 0), 0u) << help.output;
+  EXPECT_NE(help.output.find("-osp[=nnnn] : Sieve up to p=nnnn(default=1000).\n"), std::string::npos) << help.output;
+  EXPECT_EQ(help.output.find("What do you want to do now ?"), std::string::npos) << help.output;
+  EXPECT_FALSE(fileExists(dir.file("Morvane.ini")));
+  // An existing settings file is left exactly as it was.
+  writeFile(dir.file("Morvane.ini"), "Odd = 1\n");
+  EXPECT_EQ(runMorvane({"--version"}, dir.path()).status, 0);
+  EXPECT_EQ(readFile(dir.file("Morvane.ini")), "Odd = 1\n");
+}
