@@ -16,29 +16,61 @@ Usage :
       machine's file ({} marks the file in TESTER; without it the file is appended). With
       @HOST every file goes to its own host over ssh, otherwise all run here.
 Remote hosts need rsync, as GNU Parallel moves the files with it.
-Environment : MORVANE and MORVANE_SERVICES name the programs (default: this build's, or the
-ones on PATH); on remote hosts MORVANE must name a program found there.
+Programs : morvane, morvane-services and ordax are taken from beside this script, from this
+checkout's build/, or from PATH (in that order), and the script says which it uses; MORVANE,
+MORVANE_SERVICES and ORDAX name others. On remote hosts MORVANE must name a program found there.
 TEXT
   exit 2
 }
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-pick() {  # $1 = env value, $2 = program name
-  if [ -n "$1" ]; then echo "$1"
-  elif [ -x "$here/build/$2" ]; then echo "$here/build/$2"
-  else echo "$2"; fi
+scripts=$(cd "$(dirname "$0")" && pwd)
+here=$(cd "$scripts/.." && pwd)
+# A program named by the environment, else the one beside this script, in this checkout's
+# build/ (ordax in build/ordax/ too), or on PATH; checked before anything is created.
+pick() {  # $1 = env value, $2 = program name; prints the path, or nothing when not found
+  local found
+  if [ -n "$1" ]; then
+    found=$(command -v "$1" || true)
+  else
+    for found in "$scripts/$2" "$here/build/$2" "$here/build/$2/$2" "$(command -v "$2" || true)"; do
+      [ -n "$found" ] && [ -f "$found" ] && [ -x "$found" ] && break
+      found=""
+    done
+  fi
+  echo "$found"
 }
-MORVANE=$(pick "${MORVANE:-}" morvane)
-MORVANE_SERVICES=$(pick "${MORVANE_SERVICES:-}" morvane-services)
+need() {  # $1 = variable name, $2 = program name; sets the variable to the program's path
+  local path
+  path=$(pick "${!1:-}" "$2")
+  if [ -z "$path" ]; then
+    echo "Cannot find $2: build it (make) or name it with $1=..." >&2
+    exit 1
+  fi
+  printf -v "$1" '%s' "$path"
+  echo "Using $2: $path" >&2
+}
 command -v parallel >/dev/null || { echo "GNU Parallel is needed (Debian package 'parallel')" >&2; exit 1; }
 
-# A fresh work folder beside FILE, holding a copy of it; prints the folder.
-workdir() {  # $1 = file, $2 = suffix
-  local work="$1.$2"
-  [ -e "$work" ] && { echo "$work already exists: remove it or move it away first" >&2; exit 1; }
+# A fresh work folder beside FILE, holding a copy of it. A step that fails moves the folder
+# aside (nothing sieved is lost), so that a retry starts clean.
+work=""
+finished=false
+moveAsideOnFailure() {
+  if ! $finished && [ -n "$work" ] && [ -d "$work" ]; then
+    local aside="$work.failed.$$"
+    mv "$work" "$aside" && echo "A step failed: the work folder is kept as $aside" >&2
+  fi
+}
+trap moveAsideOnFailure EXIT
+workdir() {  # $1 = file, $2 = suffix; sets work
+  work="$1.$2"
+  if [ -e "$work" ]; then
+    echo "$work already exists: remove it or move it away first" >&2
+    work=""
+    exit 1
+  fi
   mkdir -p "$work"
   cp "$1" "$work/"
-  echo "$work"
 }
 
 sieve() {
@@ -47,8 +79,14 @@ sieve() {
   shift 3
   [ "${1:-}" = "--" ] && shift
   [ -f "$file" ] || { echo "Cannot open file $file" >&2; exit 1; }
-  local work name
-  work=$(workdir "$file" share)
+  if head -c 4 "$file" | grep -q '^ABC '; then
+    echo "$file has a product-form (ABC) header: such files are not duplicated or merged; sieve it on one machine" >&2
+    exit 1
+  fi
+  need MORVANE morvane
+  need MORVANE_SERVICES morvane-services
+  local name
+  workdir "$file" share
   name=$(basename "$file")
   # 1. Duplicate: copy i is named for the p it must sieve up to.
   (cd "$work" && "$MORVANE_SERVICES" duplicate "$name" "$copies" "$range")
@@ -80,6 +118,7 @@ sieve() {
     cp "$copy" "$work/merge/"
   done
   "$MORVANE_SERVICES" merge "$work/merge"
+  finished=true
 }
 
 tests() {
@@ -100,8 +139,14 @@ tests() {
     echo "Give a host to every machine or to none" >&2
     exit 1
   fi
-  local work name
-  work=$(workdir "$file" test)
+  need MORVANE_SERVICES morvane-services
+  # Here, a tester named plainly "ordax" is the one found as above.
+  if [ ${#hosts[@]} -eq 0 ] && [ "${tester%% *}" = ordax ]; then
+    need ORDAX ordax
+    tester="$(printf %q "$ORDAX")${tester#ordax}"
+  fi
+  local name
+  workdir "$file" test
   name=$(basename "$file")
   (cd "$work" && "$MORVANE_SERVICES" split "$name" "${speeds[@]}")
   rm "$work/$name"
@@ -119,6 +164,7 @@ tests() {
     (cd "$work" && parallel --will-cite --tag --hgrp -S "$(IFS=,; echo "${logins[*]}")" "$@" \
       --transferfile {} --cleanup "$tester" ::: "${args[@]}")
   fi
+  finished=true
 }
 
 case "${1:-}" in

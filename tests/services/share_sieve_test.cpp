@@ -132,3 +132,57 @@ TEST(ShareSieve, ThreeRangesSievedAtOnceEqualOneContinuousRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The script with its programs beside it and nothing named by the environment: it finds
+// them itself, says which, sieves, merges and tests.
+TEST(ShareSieve, FindsItsProgramsBesideItselfAndRunsEveryStep) {
+  if (!haveParallel()) GTEST_SKIP() << "GNU Parallel is not installed";
+  ScratchDir dir;
+  fs::create_directory(dir.file("bin"));
+  fs::copy_file(kScript, dir.file("bin/share-sieve.sh"));
+  fs::create_symlink(MORVANE_BINARY, dir.file("bin/morvane"));
+  fs::create_symlink(MORVANE_SERVICES_BINARY, dir.file("bin/morvane-services"));
+  fs::create_symlink(ORDAX_BINARY, dir.file("bin/ordax"));
+  RunResult made = runMorvane({"-w", "-wp=w.txt", "-t=2", "-base=2", "-n=100", "-kmin=1", "-kmax=20000",
+                               "-osp=100000"},
+                              dir.path());
+  ASSERT_EQ(made.status, 0) << made.output;
+  const std::vector<std::string> clean = {"-u", "MORVANE", "-u", "MORVANE_SERVICES", "-u", "ORDAX", "bash",
+                                          dir.file("bin/share-sieve.sh")};
+  auto script = [&](std::vector<std::string> args) {
+    std::vector<std::string> all = clean;
+    all.insert(all.end(), args.begin(), args.end());
+    return runProgram("/usr/bin/env", all, dir.path());
+  };
+  RunResult sieved = script({"sieve", "w.txt", "2", "100000", "--", "-j", "2"});
+  ASSERT_EQ(sieved.status, 0) << sieved.output;
+  EXPECT_NE(sieved.output.find("Using morvane: " + dir.file("bin/morvane")), std::string::npos) << sieved.output;
+  EXPECT_NE(sieved.output.find("Using morvane-services: " + dir.file("bin/morvane-services")), std::string::npos);
+  const std::string merged = readFile(dir.file("w.txt.share/merge/Merged.mrv"));
+  EXPECT_GE(std::stoll(merged), 299999) << merged.substr(0, 40);  // the last copy's limit
+  EXPECT_NE(merged.find(":T:1:2:3\n"), std::string::npos) << merged.substr(0, 40);
+  RunResult tested = script({"test", "w.txt.share/merge/Merged.mrv", "ordax", "100", "300"});
+  ASSERT_EQ(tested.status, 0) << tested.output;
+  EXPECT_NE(tested.output.find("Using ordax: " + dir.file("bin/ordax")), std::string::npos) << tested.output;
+  EXPECT_NE(tested.output.find("Tested all"), std::string::npos) << tested.output;
+}
+
+TEST(ShareSieve, AFailedStepMovesItsFolderAsideAndProductFormsAreRefused) {
+  if (!haveParallel()) GTEST_SKIP() << "GNU Parallel is not installed";
+  ScratchDir dir;
+  writeFile(dir.file("work.txt"), sieveText("1000:P:1:2:1", oddKs(50)));
+  RunResult failed = share("/bin/false", {"sieve", "work.txt", "2", "1000", "--", "-j", "2"}, dir.path());
+  EXPECT_NE(failed.status, 0);
+  EXPECT_FALSE(fs::exists(dir.file("work.txt.share"))) << "a retry must not be blocked";
+  EXPECT_NE(failed.output.find("the work folder is kept as work.txt.share.failed."), std::string::npos)
+      << failed.output;
+  writeFile(dir.file("abc.txt"), "ABC 3*5*2^$b+1 //Morvane:1000:P:1:2:257\n7 3\n");
+  RunResult abc = share(MORVANE_BINARY, {"sieve", "abc.txt", "2", "1000"}, dir.path());
+  EXPECT_EQ(abc.status, 1);
+  EXPECT_NE(abc.output.find("not duplicated or merged"), std::string::npos) << abc.output;
+  EXPECT_FALSE(fs::exists(dir.file("abc.txt.share")));
+}
+
+}  // namespace
