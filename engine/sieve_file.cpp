@@ -309,14 +309,22 @@ const char* const NOT_VALID = "The file does not appear to be valid (the first l
 
 // Reads a line of any length without its line end (LF or CRLF); a line longer than
 // MAX_LINE is cut and marked, so it can never be taken for a valid line.
+// Whether the line last read ended with its line end: only a last line can lack it, the usual
+// trace of a save cut short.
+bool lastLineEnded = true;
+
 bool readLine(FILE* f, std::string& line, bool& overlong) {
   line.clear();
   overlong = false;
+  lastLineEnded = false;
   int c;
   bool any = false;
   while ((c = getc_unlocked(f)) != EOF) {
     any = true;
-    if (c == '\n') break;
+    if (c == '\n') {
+      lastLineEnded = true;
+      break;
+    }
     if (line.size() < MAX_LINE) line.push_back(static_cast<char>(c));
     else overlong = true;
   }
@@ -457,6 +465,13 @@ bool readInterrupted() {
   return true;
 }
 
+// A line as shown in a message: printable characters only, at most 60 of them.
+std::string shown(const std::string& line) {
+  std::string s;
+  for (char c : line.substr(0, 60)) s += (c >= 32 && c < 127) ? c : '?';
+  return line.size() > 60 ? s + "..." : s;
+}
+
 // What the first pass found.
 struct Scan {
   uint32_t count = 0;
@@ -476,15 +491,38 @@ bool firstPass(FILE* f, Scan& scan) {
     ++lineNumber;
     int64_t a, b;
     Parse p = overlong ? Parse::No : parseValueLine(line, a, b);
-    if (scan.count > 0 && p == Parse::No) continue;  // other lines after the values are ignored
+    const bool partial = !lastLineEnded;
+    if (scan.count > 0 && p == Parse::No) {
+      if (line.find_first_not_of(" \t") == std::string::npos) continue;  // blank lines carry nothing
+      if (partial) {
+        fprint("Line %u has no line end and cannot be read, so it was ignored: %s", lineNumber, shown(line).c_str());
+        continue;
+      }
+      fprint("Line %u cannot be read: %s", lineNumber, shown(line).c_str());
+      return false;
+    }
     if (p == Parse::OutOfRange || (p == Parse::Yes && !scan.header)) {
       print(NOT_VALID);
       return false;
     }
     if (p == Parse::Yes) {
       int64_t v;
+      const int32_t firstFixed = job._nvalue;
       if (!valueOf(a, b, v)) {
         print(NOT_VALID);
+        return false;
+      }
+      // Every line of a file shares one fixed number; another one is a damaged line, never a
+      // new setting for the whole file.
+      if (scan.count > 0 && job._nvalue != firstFixed) {
+        job._nvalue = firstFixed;
+        if (partial) {
+          fprint("Line %u has no line end and another fixed number, so it was ignored: %s", lineNumber,
+                 shown(line).c_str());
+          continue;
+        }
+        fprint("Line %u: the fixed number differs from the first value line's (%d): %s", lineNumber, firstFixed,
+               shown(line).c_str());
         return false;
       }
       if (v <= previous) {

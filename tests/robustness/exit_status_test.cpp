@@ -93,6 +93,15 @@ TEST(ExitStatus, RefusedInputFilesEndWithStatus2) {
       {"garbage", "hello world\nthis is not a sieve file\n", "The file is empty"},
       {"bad header", "1000:P:1:2:99999\n3 100\n", "The file does not appear to be valid (the first line is wrong!)"},
       {"unsorted", "1000:P:1:2:1\n5 100\n3 100\n", "The numbers in the file are not strictly increasing : I saw 5 followed by 3!"},
+      {"another n", "1000:P:1:2:1\n3 1000\n5 1000\n7 999\n9 1000\n",
+       "Line 4: the fixed number differs from the first value line's (1000): 7 999"},
+      {"unreadable line", "1000:P:1:2:1\n3 1000\n205x 1000\n7 1000\n", "Line 3 cannot be read: 205x 1000"},
+      {"NUL byte", std::string("1000:P:1:2:1\n3 1000\n5\0 1000\n7 1000\n", 35), "Line 3 cannot be read: 5?"},
+      {"depth at the limit", "9223372036854775790:P:1:2:1\n3 100\n",
+       "at or above the largest p this sieve handles (1152921504606846976 = 2^60)"},
+      {"primorial index past the table", "1000:P:1:2:65\n3 99999999\n5 99999999\n",
+       "The maximum value for a primorial is 274579#."},
+      {"primorial index 0", "1000:P:1:2:65\n3 0\n5 0\n", "The primorial index must be at least 3."},
   };
   for (const auto& c : cases) {
     ScratchDir dir;
@@ -119,6 +128,19 @@ TEST(ExitStatus, FinishedRunsEndWith0) {
   // The interactive session ends with 0 whatever happened in it.
   RunResult menu = runMorvane({"-ou"}, dir.path(), "1\n\nnone.txt\nx.txt\n5\n");
   EXPECT_EQ(menu.status, 0) << menu.output;
+}
+
+TEST(ExitStatus, APartialLastLineIsIgnoredAndSaid) {
+  ScratchDir dir;
+  writeFile(dir.file("in.txt"), "1000:P:1:2:1\n3 1000\n5 1000\n7 10");
+  RunResult r = runMorvane({"-ou", "-c", "-ci=in.txt", "-cp=out.txt", "-osp=2000"}, dir.path(), "");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Line 4 has no line end and another fixed number, so it was ignored: 7 10"),
+            std::string::npos) << r.output;
+  // The file keeps its n: the damaged line did not re-sieve it with n = 10.
+  std::string out = readFile(dir.file("out.txt"));
+  EXPECT_NE(out.find(" 1000\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find(" 10\n"), std::string::npos) << out;
 }
 
 }  // namespace
