@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -146,6 +147,29 @@ TEST(Signals, SigintDuringTheSubRangesEndsWith130AndNoMainRun) {
   ASSERT_TRUE(run.waitFor("Sieving from k = 1 to")) << run.output();
   run.signal(SIGINT);
   EXPECT_EQ(run.wait(), 130) << run.output();
+}
+
+// A small tmpfs fills up during the final save: the save says why and waits; an interrupt ends
+// the wait with status 3, and nothing partial is left. Needs root to mount; skipped otherwise.
+TEST(Signals, AFullDiskSaveWaitsSaysWhyAndEndsOnAnInterrupt) {
+  ScratchDir dir;
+  const std::string mnt = dir.file("small");
+  std::filesystem::create_directory(mnt);
+  if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=64k tmpfs " + mnt + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "a full-disk test needs root to mount a small tmpfs";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { std::system(("umount " + path).c_str()); }
+  } unmount{mnt};
+  Background run(dir.path(), {"-ou", "-w", "-wp=small/out.txt", "-t=0", "-base=2", "-n=1000", "-kmin=1",
+                              "-kmax=2000000"});
+  ASSERT_TRUE(run.waitFor("candidates")) << run.output();
+  run.signal(SIGINT);
+  ASSERT_TRUE(run.waitFor("Cannot write small/out.txt: No space left on device")) << run.output();
+  run.signal(SIGINT);
+  EXPECT_EQ(run.wait(), 3) << run.output();
+  for (const auto& e : std::filesystem::directory_iterator(mnt))
+    EXPECT_EQ(e.path().filename().string().find(".saving."), std::string::npos) << e.path();
 }
 
 }  // namespace
