@@ -30,7 +30,7 @@ WorkProcedure chooseWorkProcedure() {
       return DoKSieveOtherBases;
     }
     if (job.MaxNum - job.MinNum > 2999) return job.tiny ? DoKSieve_tiny : DoKSieve;
-    return job.tiny ? DoKSieveOld_tiny : DoKSieveOld;
+    return job.tiny ? DoKSieveShortRange_tiny : DoKSieveShortRange;
   }
   if (mode & MODE_BN_K) {
     if (job._base != 2 && !primorial) {

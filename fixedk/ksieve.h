@@ -12,8 +12,8 @@ void DoKSieve(const int64_t& p);
 // The same for jobs whose smallest candidate can be a sieving prime.
 void DoKSieve_tiny(const int64_t& p);
 // k·2^n ± 1 and k#·2^n ± 1 over a range of at most 2999: a walk over one period of 2 mod p.
-void DoKSieveOld(const int64_t& p);
-void DoKSieveOld_tiny(const int64_t& p);
+void DoKSieveShortRange(const int64_t& p);
+void DoKSieveShortRange_tiny(const int64_t& p);
 // k·b^n ± 1 and b^n ± k for a base other than 2.
 void DoKSieveOtherBases(const int64_t& p);
 

@@ -78,7 +78,7 @@ TEST(DoKSieve, SmallCandidatesEqualToPSurvive) {
   EXPECT_EQ(Sieve(Case(0x0141, 2, 5, 1, 3500), DoKSieve_tiny, SmallPrimes()), "");  // 5#·2^n+1
 }
 
-TEST(DoKSieveOld, ShortRangesMatchTheOracle) {
+TEST(DoKSieveShortRange, ShortRangesMatchTheOracle) {
   const FixedKCase cases[] = {
       Case(0x0101, 2, 3, 1, 2999),   // tiny: candidates equal to p survive
       Case(0x0102, 2, 5, 100, 3098),
@@ -87,12 +87,12 @@ TEST(DoKSieveOld, ShortRangesMatchTheOracle) {
       Case(0x2101, 2, 9, 1, 2000),
   };
   for (const FixedKCase& c : cases) {
-    EXPECT_EQ(Sieve(c, DoKSieveOld, SmallPrimes()), "") << "mode " << c.mode << " k " << c.k;
-    EXPECT_EQ(Sieve(c, DoKSieveOld_tiny, SmallPrimes()), "") << "mode " << c.mode << " k " << c.k;
+    EXPECT_EQ(Sieve(c, DoKSieveShortRange, SmallPrimes()), "") << "mode " << c.mode << " k " << c.k;
+    EXPECT_EQ(Sieve(c, DoKSieveShortRange_tiny, SmallPrimes()), "") << "mode " << c.mode << " k " << c.k;
   }
 }
 
-TEST(DoKSieveOld, WalksAgreeWithEachOtherAboveAndBelowTwoToThe32) {
+TEST(DoKSieveShortRange, WalksAgreeWithEachOtherAboveAndBelowTwoToThe32) {
   // Both walks see the same class: the forward walk's hit and the backward walk's hit differ
   // by a multiple of the period.
   SetUpFixedKJob(Case(0x0101, 2, 3, 1, 2999));
@@ -108,11 +108,11 @@ TEST(DoKSieveOld, WalksAgreeWithEachOtherAboveAndBelowTwoToThe32) {
   }
 }
 
-TEST(DoKSieveOld, PrimesAboveTwoToThe32WalkForward) {
+TEST(DoKSieveShortRange, PrimesAboveTwoToThe32WalkForward) {
   const std::vector<uint64_t> window = oddPrimesBetween((uint64_t{1} << 32) - 300000, (uint64_t{1} << 32) + 300000);
   // Every prime strikes at most one n here, so use the oracle on the window alone.
-  EXPECT_EQ(Sieve(Case(0x0101, 2, 3, 1, 2999), DoKSieveOld, window), "");
-  EXPECT_EQ(Sieve(Case(0x0102, 2, 5, 1, 2999), DoKSieveOld, window), "");
+  EXPECT_EQ(Sieve(Case(0x0101, 2, 3, 1, 2999), DoKSieveShortRange, window), "");
+  EXPECT_EQ(Sieve(Case(0x0102, 2, 5, 1, 2999), DoKSieveShortRange, window), "");
 }
 
 TEST(DoKSieve, PrimesAboveTwoToThe32) {
@@ -150,7 +150,7 @@ TEST(FixedKSieves, SparseStoresGiveTheSameSurvivors) {
     FixedKCase c;
     Procedure procedure;
   } runs[] = {{Case(0x0101, 2, 3, 1, 5000), DoKSieve_tiny},
-              {Case(0x0102, 2, 5, 1, 2000), DoKSieveOld},
+              {Case(0x0102, 2, 5, 1, 2000), DoKSieveShortRange},
               {Case(0x8002, 3, 6, 1, 3000), DoKSieveOtherBases}};
   for (const auto& r : runs) {
     for (bool hash : {false, true}) {

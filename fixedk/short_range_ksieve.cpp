@@ -61,7 +61,7 @@ PeriodWalk WalkBackward(int64_t kvalue, int64_t p, bool plus) {
   return w;
 }
 
-void DoKSieveOld(const int64_t& pr) {
+void DoKSieveShortRange(const int64_t& pr) {
   const int64_t p = pr;
   if (fFirstTime) {
     oldForm = CurrentKForm();
@@ -91,6 +91,6 @@ void DoKSieveOld(const int64_t& pr) {
   FinishPrime(p, s, s.any() && ReportDue(static_cast<long>(std::time(nullptr))));
 }
 
-// The small-candidate check of DoKSieveOld costs one comparison per prime, so it is always
+// The small-candidate check of DoKSieveShortRange costs one comparison per prime, so it is always
 // made and the tiny procedure is the same one.
-void DoKSieveOld_tiny(const int64_t& p) { DoKSieveOld(p); }
+void DoKSieveShortRange_tiny(const int64_t& p) { DoKSieveShortRange(p); }
