@@ -5,18 +5,26 @@ BUILD ?= build
 BENCH_OLD ?=
 # Extra CMake settings, e.g. CMAKE_ARGS=-DMORVANE_WERROR=ON (CI does so).
 CMAKE_ARGS ?=
+# A subset of the tests, as a ctest -R pattern (empty: every test).
+TESTS ?=
 
-.PHONY: all demo test bench asan install clean
+.PHONY: all deps demo test bench asan install clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: all
+# What a fresh Debian machine lacks: installed when root, else the one command to run.
+deps:
+	bash scripts/deps.sh
+
+demo: deps
+	$(MAKE) all
 	bash scripts/demo.sh $(BUILD)
 
-test: all
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+test: deps
+	$(MAKE) all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(if $(TESTS),-R '$(TESTS)')
 
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BENCH=ON >/dev/null
