@@ -55,6 +55,7 @@ enum : int {
   EXIT_INPUT_REFUSED = 2,    // the input file could not be read or was refused
   EXIT_OUTPUT_FAILED = 3,    // the output could not be written
   EXIT_VERIFY_FAILED = 4,    // a removal failed its verification (an internal fault, see morvane.err)
+  EXIT_INTERNAL_ERROR = 5,   // any other fault (out of memory, a logic error); the last save stands
   EXIT_INTERRUPTED = 130,    // stopped by SIGINT or SIGTERM after a valid save
 };
 

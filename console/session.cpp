@@ -283,8 +283,9 @@ bool commonTail() {
   return true;
 }
 
-// Runs the file at the configured nice value. Whatever the file run throws (all values
-// removed, a failed verification) ends the run, and the session goes on as after a return.
+// Runs the file at the configured nice value. The sieve's own stop (all values removed, a
+// failed verification) ends the run, and the session goes on as after a return; any other
+// fault goes up to the one handler in main.
 void runFile() {
   promptInterrupted = 0;  // a Control-C before the run belongs to no question
   setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), ui.WorkerThreadPriority);
@@ -292,8 +293,6 @@ void runFile() {
     SieveFile(&ui.fGenerateFile);
   } catch (const SieveStop&) {
     // All values removed or a failed verification: the file is already saved.
-  } catch (...) {
-    // Anything else that escapes the run is discarded too; the session goes on.
   }
   setpriority(PRIO_PROCESS, static_cast<id_t>(getpid()), 0);  // refused without privileges: ignored
 }

@@ -6,6 +6,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "console/front_end.h"
@@ -86,4 +88,24 @@ int MorvaneMain(int argc, char** argv) {
   }
   WriteSettings();
   return ui.Ready ? ui.ExitStatus : EXIT_FINISHED;  // an interactive session always ends with 0
+}
+
+int RunReportingFaults(int (*body)(int, char**), int argc, char** argv) {
+  const char* what = "an unknown fault";
+  std::string text;
+  try {
+    return body(argc, argv);
+  } catch (const std::bad_alloc&) {
+    what = "out of memory";
+  } catch (const std::exception& e) {
+    text = e.what();
+    what = text.c_str();
+  } catch (...) {
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr,
+               "\nMorvane stopped on an internal fault: %s.\nThe last saved sieve file is intact; "
+               "continue it with -c once the cause is mended.\n",
+               what);
+  return EXIT_INTERNAL_ERROR;
 }
