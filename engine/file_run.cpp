@@ -8,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-#include "engine/cpu_features.h"
+#include "kernels/cpu_features.h"
 #include "common/print.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"

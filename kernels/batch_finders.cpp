@@ -2,6 +2,7 @@
 // chains and the portable interleaved Montgomery chains (identical residues).
 #include "kernels/batch_finders.h"
 
+#include "kernels/cpu_features.h"
 #include "kernels/ifma_chains.h"
 #include "kernels/kernel_context.h"
 #include "kernels/power_chains.h"
@@ -38,10 +39,7 @@ void runBatch(const int64_t* p, int64_t* k, bool mayUseIfma) {
 
 }  // namespace
 
-bool cpuHasIfma() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
-  return has;
-}
+bool cpuHasIfma() { return ReadCpuFeatures().ifma; }
 
 void setIfmaAllowed(bool allowed) { ifmaAllowed = allowed; }
 

@@ -22,7 +22,8 @@ void findk0xM_SSE2();
 // The same on the caller's arrays (p[12] in, k[12] out), for threads that keep their own cells.
 void findk0xM(const int64_t* p, int64_t* k);
 
-// True when this CPU has the AVX-512 IFMA instructions the wide path needs.
+// True when this CPU has the AVX-512 IFMA instructions the wide path needs (and
+// MORVANE_CPU does not mask them).
 bool cpuHasIfma();
 // Forces the portable path even where IFMA exists (benchmarks and tests compare both).
 void setIfmaAllowed(bool allowed);

@@ -1,5 +1,5 @@
 // The cache-descriptor sum: which bytes count, the skipped registers, and the table values.
-#include "engine/cpu_features.h"
+#include "kernels/cpu_features.h"
 
 #include <gtest/gtest.h>
 
@@ -22,5 +22,6 @@ TEST(CpuFeatures, ReadOncePerProcess) {
   CpuFeatures a = ReadCpuFeatures(), b = ReadCpuFeatures();
   EXPECT_EQ(a.cmov, b.cmov);
   EXPECT_EQ(a.sse2, b.sse2);
+  EXPECT_EQ(a.ifma, b.ifma);
   EXPECT_EQ(CacheSizeKb(), CacheSizeKb());
 }

@@ -1,5 +1,5 @@
-// CPUID leaves 1 and 2, the test mask, and the cache-descriptor sum.
-#include "engine/cpu_features.h"
+// CPUID leaves 1, 2 and 7, the test mask, and the cache-descriptor sum.
+#include "kernels/cpu_features.h"
 
 #include <cpuid.h>
 
@@ -14,10 +14,22 @@ CpuFeatures DetectOnce() {
   if (__get_cpuid(1, &a, &b, &c, &d)) {
     f.cmov = (d >> 15) & 1;
     f.sse2 = (d >> 26) & 1;
+    // XSAVE enabled by the system (OSXSAVE, ECX bit 27), and XCR0 keeping the SSE, AVX,
+    // opmask and both ZMM register states (bits 1, 2, 5, 6, 7).
+    bool zmmSaved = false;
+    if ((c >> 27) & 1) {
+      unsigned lo = 0, hi = 0;
+      __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+      zmmSaved = (lo & 0xE6u) == 0xE6u;
+    }
+    unsigned b7 = 0, c7 = 0, d7 = 0, a7 = 0;
+    if (zmmSaved && __get_cpuid_count(7, 0, &a7, &b7, &c7, &d7))
+      f.ifma = ((b7 >> 16) & 1) && ((b7 >> 21) & 1);
   }
   if (const char* mask = std::getenv("MORVANE_CPU")) {
     if (std::strstr(mask, "nocmov")) f.cmov = false;
     if (std::strstr(mask, "nosse2")) f.sse2 = false;
+    if (std::strstr(mask, "noifma")) f.ifma = false;
   }
   return f;
 }
