@@ -1,6 +1,7 @@
-// Signals through the real binary: an interrupt is honoured while sieving and while waiting on
-// a save that cannot be written (the previous file stays, the status says the save failed),
-// saves leave no stray temporaries, and a file continued in place with a backup never goes.
+// Signals through the real binary: an interrupt is honoured while reading the input, while
+// sieving and while waiting on a save that cannot be written (the previous file stays, the
+// status says the save failed), saves leave no stray temporaries, and a file continued in place
+// with a backup never goes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,6 +140,25 @@ TEST(Signals, ContinuingInPlaceWithBackupKeepsTheFileThroughout) {
   run.wait();
   EXPECT_EQ(readFile(dir.file("out.txt")), before);
   EXPECT_EQ(readFile(dir.file("out.txt~")), before);
+}
+
+// A large input file: an interrupt while it is being read ends the run there, with nothing
+// written and the input as it was.
+TEST(Signals, SigtermWhileReadingTheInputEndsWith130AndWritesNothing) {
+  ScratchDir dir;
+  {
+    std::ofstream in(dir.file("in.txt"));
+    in << "1000:T:1:2:3\n";
+    for (int64_t k = 1; k < 6000000; k += 2) in << k << " 1000\n";
+  }
+  const std::string before = readFile(dir.file("in.txt"));
+  Background run(dir.path(), {"-c", "-ci=in.txt", "-cp=out.txt", "-osp=2000000"});
+  ASSERT_TRUE(run.waitFor("Opened the input file")) << run.output();
+  run.signal(SIGTERM);
+  EXPECT_EQ(run.wait(), 130) << run.output();
+  EXPECT_NE(run.output().find("Interrupted while reading the input file."), std::string::npos) << run.output();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+  EXPECT_EQ(readFile(dir.file("in.txt")), before);
 }
 
 TEST(Signals, SigintDuringTheSubRangesEndsWith130AndNoMainRun) {
