@@ -478,6 +478,7 @@ struct Scan {
   bool header = false;
   uint32_t sameParity = 0;      // values of the base's parity (k for fixed-n, n for fixed-k)
   uint32_t firstSameParity = 0; // line number of the first of them
+  bool textWithoutHeader = false;  // a non-blank line before any header
 };
 
 // First pass: header, count, range and order of the values.
@@ -542,6 +543,7 @@ bool firstPass(FILE* f, Scan& scan) {
       continue;
     }
     if (line.find(':') == std::string::npos) {
+      if (line.find_first_not_of(" \t") != std::string::npos) scan.textWithoutHeader = true;
       job.firstp = 0;
       continue;
     }
@@ -705,7 +707,11 @@ bool readinfile(const std::string& name) {
     ok = false;
   }
   if (ok && scan.count == 0) {
-    fprint("#oThe file is empty - there are no %c's to sieve", job.k_n);
+    // Text with no header and no values is not a sieve file at all, which "empty" would hide.
+    if (!scan.header && scan.textWithoutHeader)
+      print(NOT_VALID);
+    else
+      fprint("#oThe file is empty - there are no %c's to sieve", job.k_n);
     ok = false;
   }
   if (ok) {

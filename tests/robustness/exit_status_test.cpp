@@ -90,7 +90,7 @@ TEST(ExitStatus, RefusedInputFilesEndWithStatus2) {
       {"missing", "", "Cannot open the input file (in.txt: No such file or directory)"},
       {"empty", "", "The file is empty"},
       {"header only", "1000:P:1:2:1\n", "The file is empty"},
-      {"garbage", "hello world\nthis is not a sieve file\n", "The file is empty"},
+      {"garbage", "hello world\nthis is not a sieve file\n", "The file does not appear to be valid"},
       {"bad header", "1000:P:1:2:99999\n3 100\n", "The file does not appear to be valid (the first line is wrong!)"},
       {"unsorted", "1000:P:1:2:1\n5 100\n3 100\n", "The numbers in the file are not strictly increasing : I saw 5 followed by 3!"},
       {"another n", "1000:P:1:2:1\n3 1000\n5 1000\n7 999\n9 1000\n",
