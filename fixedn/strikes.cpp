@@ -59,13 +59,6 @@ class Batch {
     ctx_.rule(p, k0);
   }
 
-  // The prime at index i divides the base while the multiplier is b^0 = 1.
-  void ApplyBaseDivisor(uint32_t i, int64_t p) {
-    currentIndex = i;
-    currentSlot = 0;
-    RemoveWithBaseDivisor(p);
-  }
-
  private:
   const StrikeContext& ctx_;
   std::vector<Strike>& out_;
@@ -104,22 +97,11 @@ void Base2AP(const int64_t* primes, uint32_t count, Batch& batch) {
     batch.Apply(i, primes[i], find2pownmodp(primes[i]));
 }
 
-void OtherBase(const StrikeContext& ctx, const int64_t* primes, uint32_t count, Batch& batch) {
-  const int64_t b = job._base;
+void OtherBase(const StrikeContext& ctx, const int64_t* primes, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
-    const int64_t p = primes[i];
-    if (ctx.useInverseTable && p <= ctx.maxTableP) {
-      const int64_t e = baseinverses[static_cast<size_t>(p % b)];
-      if (e == 0) {  // p divides b: only b^0 = 1 leaves members p can divide
-        if (kernel._nvalue == 0) batch.ApplyBaseDivisor(i, p);
-        continue;
-      }
-      kernel._baseinverse = (e * p + 1) / b;
-    } else if (GetBaseInverse(p) == 0) {  // p divides b, or p is not prime
-      if (kernel._nvalue == 0 && b % p == 0) batch.ApplyBaseDivisor(i, p);
-      continue;
-    }
-    batch.Apply(i, p, findbotherbases(p));
+    currentIndex = i;
+    currentSlot = 0;
+    NotBase2Prime(primes[i], ctx.useInverseTable && primes[i] <= ctx.maxTableP);
   }
 }
 
@@ -142,7 +124,6 @@ bool PrepareStrikes(StrikeContext& ctx) {
   ctx = StrikeContext{};
   ctx.kernel = kernel;
   ctx.rule = RemoveRoutine;
-  ctx.twin = RemoveRoutine == Remove_Twin;
   const bool progression = mode & MODE_AP;
   if (mode & MODE_PRIMORIAL) {
     ctx.finder = progression ? StrikeFinder::PrimorialAP : StrikeFinder::Primorial;
@@ -152,6 +133,7 @@ bool PrepareStrikes(StrikeContext& ctx) {
     ctx.maxTableP = MaxpForWorkProcNotBase2;
   } else {
     ctx.finder = progression ? StrikeFinder::Base2AP : StrikeFinder::Base2;
+    ctx.twin = RemoveRoutine == Remove_Twin;
   }
   return true;
 }
@@ -163,7 +145,7 @@ void FindStrikes(const StrikeContext& ctx, const int64_t* primes, uint32_t count
   switch (ctx.finder) {
     case StrikeFinder::Base2: Base2(primes, count, batch); break;
     case StrikeFinder::Base2AP: Base2AP(primes, count, batch); break;
-    case StrikeFinder::OtherBase: OtherBase(ctx, primes, count, batch); break;
+    case StrikeFinder::OtherBase: OtherBase(ctx, primes, count); break;
     case StrikeFinder::OtherBaseAP:
       for (uint32_t i = 0; i < count; ++i) batch.Apply(i, primes[i], findbasepownmodp(primes[i]));
       break;

@@ -12,7 +12,7 @@
 
 // One class to strike: a value k of the class (exactly what ClearRoutine would get) for the
 // prime primes[index] of the batch. slot is the class's place among the prime's classes; for
-// the plain twin rule it names the member whatever was left out above MaxNum (0: k0, the −1
+// the plain base-2 twin rule it names the member whatever was left out above MaxNum (0: k0, the −1
 // member; 1: p − k0, the +1 member), so a caller can order several primes' classes member by
 // member as the six-prime twin procedure does.
 struct Strike {
@@ -38,7 +38,7 @@ struct StrikeContext {
   RemoveProcedure rule = nullptr;
   bool useInverseTable = false;     // OtherBase: the table serves p up to maxTableP
   int64_t maxTableP = 0;
-  bool twin = false;                // the plain twin rule: classes recorded with explicit slots
+  bool twin = false;                // base 2, the plain twin rule: classes recorded with explicit slots
 };
 
 // The context of the current run, from the job, the kernel context and the removal rule the

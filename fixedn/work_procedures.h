@@ -38,6 +38,8 @@ void WorkProcBase2_AP_Bigp(const int64_t& p);
 
 // Other bases: b^(−1) mod p from the inverse table (or a modular inversion), then b^(−n).
 bool FindBaseInverses();
+// One prime's whole step, b^(−1) by the table or by inversion; shared with FindStrikes.
+void NotBase2Prime(const int64_t& p, bool byTable);
 void WorkProcNotBase2(const int64_t& p);
 void WorkProcNotBase2_NoInverses(const int64_t& p);
 void WorkProcNotBase2_AP(const int64_t& p);

@@ -121,7 +121,7 @@ TEST_F(StrikesFixture, Base2AcrossTheHandOverAt2To32) {
   }
 }
 
-TEST_F(StrikesFixture, TwinClassesCarryTheirPlaceInTheRule) {
+TEST_F(StrikesFixture, Base2TwinClassesCarryTheirPlaceInTheRule) {
   Job(2, 500, 0x03, 3000000);  // small MaxNum: many classes left out
   std::vector<int64_t> primes = Serial(WorkProcBase2_Smallp, Remove_Twin, 1, 20000);
   RemoveRoutine = Remove_Twin;
