@@ -75,6 +75,8 @@ const char* const OptionsText =
     "-om[=nn] :    Set Minutes between automatic saves(default=30).\n"
     "\n"
     "-ol :         Append the removed k's or n's in a file.\n"
+    "\n"
+    "-ot[=nn] :    Number of sieving threads (default = every processor, 0 = the same).\n"
     "\n";
 
 const char* const AboutText =

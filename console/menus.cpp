@@ -6,6 +6,7 @@
 
 #include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "console/front_end.h"
@@ -26,7 +27,8 @@ const char* const Options[] = {"Worker thread priority",
                                "Set max Mb RAM to store values...",
                                "Minutes between automatic saves...",
                                "Log the numbers removed",
-                               "Use two save files"};
+                               "Use two save files",
+                               "Number of sieving threads"};
 const char* const Prios[] = {"Normal", "Lowest"};
 const char* const Suntil[] = {"Sieve until manually stopped", "Sieve up to p = (1000)",
                               "Sieve until there are (1000) k's or n's remaining", "Sieve for (24) hours",
@@ -161,6 +163,19 @@ void askLog() {
   ui.DSM_LogDeleted = !askYesNo('n');
 }
 
+void askThreads() {
+  for (;;) {
+    char prompt[128];
+    std::snprintf(prompt, sizeof prompt, "\nNumber of sieving threads, 0 for every processor (%u) : ", job.Threads);
+    int n = getNb(prompt, static_cast<int>(job.Threads));
+    if (n >= 0 && static_cast<unsigned>(n) <= MAX_THREADS) {
+      job.Threads = static_cast<unsigned>(n);
+      return;
+    }
+    fprintRaw("That is not a valid number of threads!\nThe allowable range is 0 to %u\n", MAX_THREADS);
+  }
+}
+
 void askTwoSaveFiles() {
   printRaw("Use two save files ?");
   job.TwoSaveFiles = askYesNo(ui.SaveDefault);
@@ -175,7 +190,7 @@ void askTwoSaveFiles() {
 void getOptions() {
   do {
     printRaw("\nWhat option do you want to change ?\n");
-    switch (ChooseString(Options, 7, 0)) {
+    switch (ChooseString(Options, 8, 0)) {
       case 0:
         printRaw("\nChanging the Worker thread priority :\n");
         ui.WorkerThreadPriority = 20 * ChooseString(Prios, 2, 1);
@@ -188,7 +203,8 @@ void getOptions() {
       case 3: askBitmapSize(); break;
       case 4: askMinutes(); break;
       case 5: askLog(); break;
-      default: askTwoSaveFiles(); break;
+      case 6: askTwoSaveFiles(); break;
+      default: askThreads(); break;
     }
     printRaw("\nWould you change any more option ?");
   } while (askYesNo('n'));

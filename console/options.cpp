@@ -217,6 +217,21 @@ void bitmapOption(const char* arg, const char* rest) {
   }
 }
 
+// -ot[=n]: sieving threads; 0 or no value means every online processor.
+void threadsOption(const char* arg, const char* rest) {
+  job.Threads = 0;
+  int64_t n;
+  if (!numberValue(arg, rest, n)) return;
+  if (n < 0) {
+    replaced(arg, "0 asks for every processor", 0);
+  } else if (n > MAX_THREADS) {
+    replaced(arg, "at most 256 sieving threads", MAX_THREADS);
+    job.Threads = MAX_THREADS;
+  } else {
+    job.Threads = static_cast<unsigned>(n);
+  }
+}
+
 // One -o setting; returns true for -ou.
 bool settingOption(const char* arg) {
   const char* rest = arg[2] ? arg + 3 : arg + 2;
@@ -249,6 +264,9 @@ bool settingOption(const char* arg) {
       return true;
     case 's':
       stopOption(arg);
+      break;
+    case 't':
+      threadsOption(arg, rest);
       break;
     default:
       break;

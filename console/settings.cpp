@@ -39,7 +39,7 @@ void ApplySettingsLine(const std::string& line) {
   const bool numericKey = key == "WorkerThreadPriorityLowest" || key == "BitmapThreshold" ||
                           key == "IterationsBetweenWrites" || key == "MinutesBetweenWrites" ||
                           key == "DSM_LogDeleted" || key == "DSM_TwoSaveFiles" || key == "DSM_AlwaysSave" ||
-                          key == "TwoSaveFiles" || key == "Hidden";
+                          key == "TwoSaveFiles" || key == "Hidden" || key == "Threads";
   uint64_t number = 0;
   if (numericKey) {
     std::string whole = line.substr(pos);
@@ -89,6 +89,10 @@ void ApplySettingsLine(const std::string& line) {
       ui.AutoRunFile = name;
       ui.fAutoStart = true;
     }
+  } else if (key == "Threads") {
+    if (number > MAX_THREADS)
+      fprint("%s, Threads : %" PRIu64 " is above %u; every processor is used.", SETTINGS_FILE, number, MAX_THREADS);
+    job.Threads = number > MAX_THREADS ? 0 : static_cast<unsigned>(number);
   } else if (key == "Hidden") {
     ui.fAutoStartHidden = number == 1;
   }
@@ -127,6 +131,7 @@ void WriteSettings(const char* path) {
   std::fprintf(f, "TwoSaveFiles = %d\n", job.TwoSaveFiles ? 1 : 0);
   std::fprintf(f, "DSM_LogDeleted = %d\n", ui.DSM_LogDeleted ? 1 : 0);
   if (ui.fAutoStartRequired && !job.outbuff.empty()) std::fprintf(f, "InputFileName = %s\n", job.outbuff.c_str());
+  if (job.Threads != 0) std::fprintf(f, "Threads = %u\n", job.Threads);
   if (fTest) std::fprintf(f, "QZTEST = 1\n");
   if (ui.fAutoStartHidden) std::fprintf(f, "Hidden = 1\n");
   std::fclose(f);

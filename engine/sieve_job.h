@@ -1,6 +1,7 @@
 // The sieve job: the one process-wide record of the running sieve and the fields derived
 // from its form. The form vocabulary itself (mode bits, type tables) is in sieve_forms.h.
 #pragma once
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <ctime>
@@ -9,6 +10,29 @@
 #include "engine/sieve_forms.h"
 
 enum : int { STATE_STOPPED = 0, STATE_PREPARING = 1, STATE_SIEVING = 2, STATE_INTERRUPTED = 4 };
+// The run state: written by the interrupt handler and by whichever thread applies removals,
+// read by every thread. Lock-free and relaxed: a flag that is looked at again and again.
+class StateFlag {
+ public:
+  StateFlag(int s = STATE_INTERRUPTED) : v_(s) {}
+  StateFlag(const StateFlag& o) : v_(o.load()) {}
+  StateFlag& operator=(const StateFlag& o) {
+    store(o.load());
+    return *this;
+  }
+  StateFlag& operator=(int s) {
+    store(s);
+    return *this;
+  }
+  operator int() const { return load(); }
+
+ private:
+  int load() const { return v_.load(std::memory_order_relaxed); }
+  void store(int s) { v_.store(s, std::memory_order_relaxed); }
+  std::atomic<int> v_;
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler writes the state");
+
 enum : int { STOP_NONE = 0, STOP_AT_P = 1, STOP_AFTER_HOURS = 2, STOP_AT_RATE = 3, STOP_AT_COUNT = 4 };
 
 constexpr int MAX_MY_PRIMORIAL = 1000;
@@ -16,6 +40,8 @@ constexpr int MAX_MY_PRIMORIAL = 1000;
 constexpr int MAX_CHAIN_LENGTH = 10000;
 // The hours criterion's largest value (over a century), so that hours·3600 never overflows.
 constexpr int64_t MAX_STOP_HOURS = 1000000;
+// Most sieving threads a run starts (-ot, the settings file, the options menu).
+constexpr unsigned MAX_THREADS = 256;
 // Text answers keep at most this many characters (a 1024-character field with its terminator).
 constexpr size_t TEXT_FIELD_MAX = 1023;
 constexpr size_t ORDAX_PARAMETERS_MAX = 127;
@@ -54,7 +80,7 @@ struct SieveJob {
   uint32_t nvals = 0;
   bool AllRemoved = false;
   // Written by the interrupt handler, read by the loop at every check.
-  volatile std::sig_atomic_t State = STATE_INTERRUPTED;
+  StateFlag State = STATE_INTERRUPTED;
   bool fAppend = false;
   // The last save was given up (interrupted while it could not be written): the file on disk
   // is the previous complete one.
@@ -84,6 +110,8 @@ struct SieveJob {
   bool fCMOV = false;
   bool fSSE2 = false;
   double MArate = 0.0;
+  // Sieving threads; 0 = every online processor.
+  unsigned Threads = 0;
 };
 
 // The one sieve job of the process.

@@ -10,11 +10,13 @@
 #include <ctime>
 
 #include "common/print.h"
+#include "engine/loop_points.h"
 #include "engine/progress_line.h"
 #include "engine/report.h"
 #include "engine/sieve_file.h"
 #include "engine/sieve_job.h"
 #include "engine/slot_tables.h"
+#include "engine/threaded_loop.h"
 #include "fixedk/base2_ksieve.h"
 #include "fixedk/ksieve.h"
 #include "fixedn/clear.h"
@@ -53,24 +55,6 @@ std::string factorExpression() {
   if (!s.empty()) s.pop_back();
   return s;
 }
-
-// Microsecond timing trace of the report points.
-struct TimingTrace {
-  int64_t previous = 0;
-  double average = 0;
-  int64_t count = 0;
-  void point() {
-    timeval tv;
-    gettimeofday(&tv, nullptr);
-    int64_t now = int64_t{tv.tv_sec} * 1000000 + tv.tv_usec;
-    if (count > 0) {
-      average = ((count - 1) * average + static_cast<double>(now - previous)) / count;
-      fprint("microsecs: Last: %" PRId64 "; ave: %.0f", now - previous, average);
-    }
-    ++count;
-    previous = now;
-  }
-};
 
 // Digits minus one of a number whose natural logarithm is `logNumber`.
 int digitsBelow(double logNumber) {
@@ -196,9 +180,6 @@ void dosieve(bool fTimedSaves) {
   const uint32_t mode = job._mode;
   const bool fixedK = mode & MODE_N_VARIES;
   time_t now = time(nullptr);
-  time_t nextSave = now + static_cast<time_t>(job.WriteIterations) * 60;
-  const int64_t mask = fixedK ? 0x100000 : 0x1000000;
-  int64_t lastBit = job.firstp & mask;
 
   ResetMultivals();
   job.AllRemoved = false;
@@ -237,46 +218,70 @@ void dosieve(bool fTimedSaves) {
     return;
   }
 
-  TimingTrace trace;
+  LoopPoints points(fTimedSaves);
+  if (ThreadsForRun() > 1 && RunThreadedLoop(points, ThreadsForRun())) return;
   for (;;) {
     int64_t p = soe2_next();
-    if (ProgressDue() || (p & mask) != lastBit || !running() || p >= job.maxp) {
-      if (fTest) trace.point();
-      // The clearing routines' work threshold keeps its own rhythm, the report bit's.
-      const bool bitChanged = (p & mask) != lastBit;
-      lastBit = p & mask;
-      ProgressReport(p);
-      now = time(nullptr);
-      if (bitChanged && now - LastNow > 5) {
-        double x = nopsthreshold * 2.0 / static_cast<double>(now - LastNow);
-        nopsthreshold = x < 3.5e9 ? static_cast<uint32_t>(x) : 3500000000u;
-      }
-      if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
-          now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
-        job.State = STATE_STOPPED;
-      if (!running() || p >= job.maxp) {
-        if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");
-        if (job.fAppend && job.State == STATE_INTERRUPTED) return;
-        // The file claims every prime below p: apply what is still held back first.
-        if (workflush) workflush();
-        if (ClearRoutine == ClearBitmapSmallpMultivals) ClearRoutine(1, 2);
-        outputandtidyvals(p, job.outbuff, job.fAppend);
-        if (job.State != STATE_PREPARING && !job.SaveFailed)
-          fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
-        job.firstp = p;
-        return;
-      }
-      if (fTimedSaves && now > nextSave) {
-        nextSave = now + static_cast<time_t>(job.WriteIterations) * 60;
-        if (workflush) workflush();
-        if (ClearRoutine == ClearBitmapSmallpMultivals) ClearRoutine(1, 2);
-        outputandtidyvals(p, job.outbuff, job.fAppend);
-      }
-    }
+    if (points.AtDrawnPrime(p)) return;
     workprocedure(p);
-    if (job.AllRemoved) {
-      if (!job.fAppend) outputandtidyvals(std::max(p, allRemovedBy + 1), job.outbuff, false);
-      return;
-    }
+    if (points.AfterWork(p)) return;
   }
+}
+
+LoopPoints::LoopPoints(bool fTimedSaves) : fTimedSaves_(fTimedSaves) {
+  const bool fixedK = job._mode & MODE_N_VARIES;
+  mask_ = fixedK ? 0x100000 : 0x1000000;
+  lastBit_ = job.firstp & mask_;
+  nextSave_ = time(nullptr) + static_cast<time_t>(job.WriteIterations) * 60;
+}
+
+void LoopPoints::TimingPoint() {
+  timeval tv;
+  gettimeofday(&tv, nullptr);
+  int64_t now = int64_t{tv.tv_sec} * 1000000 + tv.tv_usec;
+  if (traceCount_ > 0) {
+    traceAverage_ = ((traceCount_ - 1) * traceAverage_ + static_cast<double>(now - tracePrevious_)) / traceCount_;
+    fprint("microsecs: Last: %" PRId64 "; ave: %.0f", now - tracePrevious_, traceAverage_);
+  }
+  ++traceCount_;
+  tracePrevious_ = now;
+}
+
+bool LoopPoints::ReportPoint(int64_t p) {
+  if (fTest) TimingPoint();
+  // The clearing routines' work threshold keeps its own rhythm, the report bit's.
+  const bool bitChanged = (p & mask_) != lastBit_;
+  lastBit_ = p & mask_;
+  ProgressReport(p);
+  time_t now = time(nullptr);
+  if (bitChanged && now - LastNow > 5) {
+    double x = nopsthreshold * 2.0 / static_cast<double>(now - LastNow);
+    nopsthreshold = x < 3.5e9 ? static_cast<uint32_t>(x) : 3500000000u;
+  }
+  if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
+      now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
+    job.State = STATE_STOPPED;
+  if (!running() || p >= job.maxp) {
+    if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");
+    if (job.fAppend && job.State == STATE_INTERRUPTED) return true;
+    // The file claims every prime below p: apply what is still held back first.
+    if (workflush) workflush();
+    if (ClearRoutine == ClearBitmapSmallpMultivals) ClearRoutine(1, 2);
+    outputandtidyvals(p, job.outbuff, job.fAppend);
+    if (job.State != STATE_PREPARING && !job.SaveFailed)
+      fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
+    job.firstp = p;
+    return true;
+  }
+  if (fTimedSaves_ && now > nextSave_) {
+    nextSave_ = now + static_cast<time_t>(job.WriteIterations) * 60;
+    if (workflush) workflush();
+    if (ClearRoutine == ClearBitmapSmallpMultivals) ClearRoutine(1, 2);
+    outputandtidyvals(p, job.outbuff, job.fAppend);
+  }
+  return false;
+}
+
+void LoopPoints::LastValueGone(int64_t p) {
+  if (!job.fAppend) outputandtidyvals(std::max(p, allRemovedBy + 1), job.outbuff, false);
 }

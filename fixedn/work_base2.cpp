@@ -30,14 +30,6 @@ inline void ClearIfInRange(int64_t k, int64_t p) {
   if (k <= job.MaxNum) ClearRoutine(k, p);
 }
 
-WorkProcedure Base2Successor() {
-  if (!job.fCMOV) return WorkProcBase2_NoCMOV_Bigp;
-  if (job.fSSE2) return WorkProcBase2_SSE2_Bigp;
-  if (RemoveRoutine == Remove_Plus) return WorkProcBase2_Plus_Bigp;
-  if (RemoveRoutine == Remove_Minus) return WorkProcBase2_Minus_Bigp;
-  if (RemoveRoutine == Remove_Twin) return WorkProcBase2_Twin_Bigp;
-  return WorkProcBase2_Bigp;
-}
 
 // What the pairing procedures do with a prime's residue k0.
 void RemoveResidue(const int64_t& p, int64_t& k0) { RemoveRoutine(p, k0); }
@@ -56,6 +48,15 @@ int SixPrimeBatch(const int64_t& p) {
 }
 
 }  // namespace
+
+WorkProcedure Base2Successor() {
+  if (!job.fCMOV) return WorkProcBase2_NoCMOV_Bigp;
+  if (job.fSSE2) return WorkProcBase2_SSE2_Bigp;
+  if (RemoveRoutine == Remove_Plus) return WorkProcBase2_Plus_Bigp;
+  if (RemoveRoutine == Remove_Minus) return WorkProcBase2_Minus_Bigp;
+  if (RemoveRoutine == Remove_Twin) return WorkProcBase2_Twin_Bigp;
+  return WorkProcBase2_Bigp;
+}
 
 void FlushBase2Held() {
   if (workprocedure == WorkProcBase2_AP_Smallp) ApplyHeldAlone<pair_find2pownmodp, RemoveResidue>();

@@ -26,6 +26,8 @@ void FlushPrimorialHeld();
 // Base 2: pairs below 2^32, then six primes per kernel call (drawn from the prime source,
 // never at or beyond the loop's maxp), collected sixes, or twelve at a time.
 void WorkProcBase2_Smallp(const int64_t& p);
+// The procedure WorkProcBase2_Smallp hands over to above 2^32 (by processor features and rule).
+WorkProcedure Base2Successor();
 void WorkProcBase2_Bigp(const int64_t& p);
 void WorkProcBase2_Plus_Bigp(const int64_t& p);
 void WorkProcBase2_Minus_Bigp(const int64_t& p);

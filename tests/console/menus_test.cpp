@@ -23,6 +23,7 @@ const std::string OptionsMenu =
     "\t4 : Minutes between automatic saves...\n"
     "\t5 : Log the numbers removed\n"
     "\t6 : Use two save files\n"
+    "\t7 : Number of sieving threads\n"
     "Please, enter your choice (0) : ";
 const std::string SieveUntil =
     "\nSieve until :\n"

@@ -27,6 +27,7 @@ inline const std::string OptionsMenu =
     "\t4 : Minutes between automatic saves...\n"
     "\t5 : Log the numbers removed\n"
     "\t6 : Use two save files\n"
+    "\t7 : Number of sieving threads\n"
     "Please, enter your choice (0) : ";
 inline const std::string HelpMenu =
     "\nWhat kind of help do you want to get ?\n\t0 : Usage\n\t1 : About\n\t2 : Contents\n"

@@ -1,0 +1,17 @@
+// The sieve loop's walk on several threads: worker threads compute the classes each prime
+// strikes (the pure per-prime work of fixedn/strikes.h) chunk by chunk, while the thread that
+// runs the loop draws the primes and applies the classes in prime order, grouped exactly as
+// the single-threaded work procedures group them. Files, logs, reports and stop points are
+// therefore those of one thread.
+#pragma once
+
+#include "engine/loop_points.h"
+
+// Sieving threads of the next run: the job's setting, or every online processor when 0.
+unsigned ThreadsForRun();
+
+// Walks the run from the prime source's next prime to its end with `threads` computing
+// threads. Returns false, having drawn no prime, when the run's work is not a per-prime
+// function of the kinds it mirrors (fixed-k sieves, procedures installed by tests) or no
+// thread could be started; the caller then walks on its own thread.
+bool RunThreadedLoop(LoopPoints& points, unsigned threads);
