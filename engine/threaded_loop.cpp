@@ -295,11 +295,13 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   if (!PrepareStrikes(ctx)) return false;
 
   Walker walker(points, procedure, successor);
-  Workers workers(ctx, threads);
-  if (workers.size() == 0) return false;
+  // The chunks outlive the workers: a stop (a return, or the all-removed unwind) joins the
+  // workers first, so no thread still writes into a chunk being freed.
   const size_t ring = CHUNKS_PER_THREAD * static_cast<size_t>(threads);
   std::vector<std::unique_ptr<Chunk>> chunks;
   for (size_t i = 0; i < ring; ++i) chunks.push_back(std::make_unique<Chunk>());
+  Workers workers(ctx, threads);
+  if (workers.size() == 0) return false;
 
   // Saves made by the loop's checks apply what the walker holds, as the flush of the work
   // procedures does.
