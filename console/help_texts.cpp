@@ -76,7 +76,7 @@ const char* const OptionsText =
     "\n"
     "-ol :         Append the removed k's or n's in a file.\n"
     "\n"
-    "-ot[=nn] :    Number of sieving threads (default = every processor, 0 = the same).\n"
+    "-ot[=nn] :    Number of sieving threads (default = 1; 0 or no value = every processor).\n"
     "\n";
 
 const char* const AboutText =
