@@ -63,10 +63,7 @@ void SetUpJob(uint32_t mode, uint32_t base, int32_t k, int64_t width) {
   job.MaxNum = kMinNum + width - 1;
   SetDerivedFields();
   job.State = STATE_SIEVING;
-  kernel._base = base;
-  kernel._nvalue = k;
-  const uint32_t top = static_cast<uint32_t>(job.MaxNum);
-  kernel._firstbit32 = (uint32_t{1} << (31 - __builtin_clz(top))) >> 1;
+  FillKernelContext(base, k, static_cast<uint32_t>(job.MaxNum));
   if (base != 2) FindBaseInverses();
   AllocateBitmap(static_cast<uint64_t>(width));
   range = static_cast<uint32_t>(width);

@@ -52,9 +52,7 @@ void SetUpJob(uint32_t base) {
   job.fVerify = false;
   job.LogDeleted = false;
   SetDerivedFields();
-  kernel._base = base;
-  kernel._nvalue = N;
-  kernel._firstbit32 = (1u << (31 - __builtin_clz(N))) >> 1;
+  FillKernelContext(base, N, N);
   AllocateBitmap(static_cast<uint64_t>(K_RANGE));
   range = static_cast<uint32_t>(K_RANGE);
   job._nvalsleft = 0;

@@ -24,7 +24,6 @@
 #include "fixedn/work_procedures.h"
 #include "kernels/kernel_context.h"
 #include "kernels/modarith.h"
-#include "kernels/montgomery.h"
 #include "kernels/primorial.h"
 #include "primes/soe2.h"
 
@@ -191,8 +190,8 @@ void dosieve(bool fTimedSaves) {
   if (job.fMyPrimorial) job.kExpression = factorExpression();
 
   // The kernels read the form through their context from here on (kbasepown included).
-  kernel._base = job._base;
-  kernel._nvalue = job._nvalue;
+  FillKernelContext(job._base, job._nvalue,
+                    fixedK ? static_cast<uint32_t>(job.MaxNum) : static_cast<uint32_t>(job._nvalue));
   SetSieveLimitAndTiny();
 
   ResetWorkProcedures();
@@ -201,7 +200,6 @@ void dosieve(bool fTimedSaves) {
   print("Initialising sieve...");
   ChooseProcedures();
 
-  kernel._firstbit32 = firstBitBelowLeading(fixedK ? static_cast<uint32_t>(job.MaxNum) : static_cast<uint32_t>(job._nvalue));
   _control87(0x300, 0x300);
   soe2_init(job.firstp, false);
   InstallRemovalServices();

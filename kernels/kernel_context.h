@@ -12,3 +12,8 @@ struct KernelContext {
 };
 
 extern thread_local constinit KernelContext kernel;
+
+// Fills this thread's context for numbers of base `base` raised to `nvalue`, whose finders
+// power to exponents up to `exponentBound` (n for fixed-n forms, the largest n for fixed-k).
+// The one way the loop and the benchmarks set it up; the base inverse stays per prime.
+void FillKernelContext(uint32_t base, int32_t nvalue, uint32_t exponentBound);
