@@ -88,13 +88,16 @@ inline std::string runClosing(const std::string& file, int survivors, char lette
 // A run's output with what depends on the machine or the clock made fixed: the processor
 // features line becomes "CPU capabilities: <features>", every time of day "HH:MM:SS", and
 // removal reports after the first one of a run (they appear only when the run crosses a
-// second of the clock) are dropped with their "left" line and a rate line after them.
+// second of the clock) are dropped with their "left" line and a rate line after them. The
+// progress fields after "Sieved up to N" also come only once a second has passed, so they go.
 inline std::string normaliseRun(const std::string& output) {
   static const std::regex cpu("CPU capabilities: CMOV: (S|Uns)upported\\. SSE2: (S|Uns)upported\\.");
   static const std::regex clock("[0-9][0-9]:[0-9][0-9]:[0-9][0-9]");
   static const std::regex report("HH:MM:SS [0-9]+ [kn]'s remaining\\. p=[0-9]+ divides [kn]=[0-9]+\n");
-  const std::string text =
-      std::regex_replace(std::regex_replace(output, cpu, "CPU capabilities: <features>"), clock, "HH:MM:SS");
+  static const std::regex progress("(Sieved up to [0-9]+):[^\r\n]*");
+  const std::string text = std::regex_replace(
+      std::regex_replace(std::regex_replace(output, cpu, "CPU capabilities: <features>"), clock, "HH:MM:SS"),
+      progress, "$1");
   auto lineEnd = [&text](size_t from) {
     size_t end = text.find('\n', from);
     return end == std::string::npos ? text.size() : end + 1;
