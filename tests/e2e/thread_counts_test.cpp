@@ -1,34 +1,89 @@
-// Every thread count writes the file of one thread, byte for byte: new files of several forms,
-// a count stop, an all-removed ending, and continued files whose window crosses 2^32 in the
-// bitmap and in a sparse store.
+// Every thread count writes what one thread writes, byte for byte: the sieve file, the removed
+// values' log and the console lines (timings and rates aside), for every fixed-n type, the
+// primorial forms, other bases, each store, windows across 2^32, the fixed-k forms, a count
+// stop and an all-removed ending. The one-thread file is also checked against the GMP oracle,
+// so the files agree on the right answer, not just with each other.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/fixedn_jobs.h"
+#include "tests/support/oracle.h"
 #include "tests/support/run_binary.h"
 
 namespace {
 
+const unsigned kThreadCounts[] = {2, 3, 8};
+
 struct Job {
-  const char* name;
-  std::vector<std::string> args;  // without -wp/-cp and -ot
-  std::string input;              // a file to continue ("" for a new file)
+  std::string name;
+  std::vector<std::string> args;  // without -ot; a continued job names in.txt and out.txt
+  std::string input;              // the file to continue ("" for a new file)
+  std::optional<OracleJob> oracle;
+  int64_t vmin = 0, vmax = 0;     // the range the oracle checks (new files)
 };
 
-std::string SieveWith(const Job& job, unsigned threads) {
+struct Outcome {
+  int status = -1;
+  std::string file, removedLog, console;
+};
+
+// The console without what depends on the clock: time stamps, the progress fields after
+// "Sieved up to N", and the counts of values left, which come at report points a second apart.
+std::string WithoutTimings(const std::string& output) {
+  static const std::regex stamp(R"((^|\n)\d\d:\d\d:\d\d )");
+  static const std::regex progress(R"((Sieved up to \d+)[^\n]*)");
+  static const std::regex counts(R"(\n\d+ \w's (remaining\. p=\d+ divides \w=\d+|left))");
+  std::string s = std::regex_replace(output, stamp, "$1");
+  s = std::regex_replace(s, counts, "");
+  return std::regex_replace(s, progress, "$1");
+}
+
+Outcome Sieve(const Job& job, unsigned threads) {
   ScratchDir dir;
   std::vector<std::string> args = job.args;
-  if (job.input.empty()) {
-    args.insert(args.begin(), {"-w", "-wp=out.txt"});
-  } else {
-    writeFile(dir.file("in.txt"), job.input);
-    args.insert(args.begin(), {"-c", "-ci=in.txt", "-cp=out.txt"});
-  }
+  if (!job.input.empty()) writeFile(dir.file("in.txt"), job.input);
   args.push_back("-ot=" + std::to_string(threads));
   const RunResult r = runMorvane(args, dir.path());
-  EXPECT_EQ(r.status, 0) << job.name << " -ot=" << threads << "\n" << r.output;
-  return readFile(dir.file("out.txt"));
+  Outcome o;
+  o.status = r.status;
+  o.file = readFile(dir.file("out.txt"));
+  o.removedLog = readFile(dir.file("Morvane.del"));
+  o.console = WithoutTimings(r.output);
+  return o;
+}
+
+void ExpectEveryCountAlike(const Job& job) {
+  SCOPED_TRACE(job.name);
+  const Outcome one = Sieve(job, 1);
+  ASSERT_EQ(one.status, 0) << one.console;
+  ASSERT_FALSE(one.file.empty());
+  if (job.oracle) {
+    if (job.input.empty())
+      EXPECT_EQ(checkSieveFile(one.file, *job.oracle, job.vmin, job.vmax), "");
+    else
+      EXPECT_EQ(checkWindow(job.input, one.file, *job.oracle), "");
+  }
+  for (unsigned threads : kThreadCounts) {
+    const Outcome many = Sieve(job, threads);
+    EXPECT_EQ(many.status, one.status) << "-ot=" << threads;
+    EXPECT_EQ(many.file, one.file) << "-ot=" << threads;
+    EXPECT_EQ(many.removedLog, one.removedLog) << "-ot=" << threads;
+    EXPECT_EQ(many.console, one.console) << "-ot=" << threads;
+  }
+}
+
+Job FixedN(const FixedNJob& j, int64_t stop, const std::vector<std::string>& extra = {}) {
+  return {Describe(j), NewFileArgs(j, "out.txt", stop, extra), "", OracleFor(j), j.kmin, j.kmax};
+}
+
+Job Continued(const std::string& name, const std::string& input, int64_t stop, const OracleJob& oracle,
+              const std::vector<std::string>& extra = {}) {
+  return {name, ContinueArgs("in.txt", "out.txt", stop, extra), input, oracle};
 }
 
 // Odd k from first, every step, to last, as the value lines of a file with n fixed.
@@ -38,27 +93,122 @@ std::string Values(int64_t first, int64_t step, int64_t last, int n) {
   return s;
 }
 
-TEST(ThreadCounts, EveryCountWritesTheFileOfOneThread) {
-  const std::vector<Job> jobs = {
-      {"twins base 2", {"-t=2", "-base=2", "-n=1000", "-kmin=1", "-kmax=300000", "-osp=30000000"}, ""},
-      {"k.3^500+1", {"-t=0", "-base=3", "-n=500", "-kmin=1", "-kmax=100000", "-osp=20000000"}, ""},
-      {"primorial twins", {"-t=2", "-u", "-base=2", "-n=101", "-kmin=1", "-kmax=100000", "-osp=20000000"}, ""},
-      {"CC 1st kind, 3 links", {"-t=10", "-l=3", "-base=2", "-n=200", "-kmin=1", "-kmax=200000", "-osp=5000000"},
-       ""},
-      {"count stop", {"-t=2", "-base=2", "-n=1000", "-kmin=1", "-kmax=300000", "-osu=2000"}, ""},
-      {"all removed", {"-t=9", "-base=7", "-n=20", "-kmin=1", "-kmax=30000", "-osp=100000"}, ""},
-      {"window across 2^32, bitmap",
-       {"-osp=4295200000"},
-       "4294900000:T:1:2:3\n" + Values(1, 2, 40001, 1000)},
-      {"window across 2^32, sparse store",
-       {"-osp=4295200000"},
-       "4294900000:P:1:2:1\n" + Values(1, 2002, 20000001, 700)},
-  };
-  for (const Job& job : jobs) {
-    const std::string one = SieveWith(job, 1);
-    ASSERT_GT(one.size(), 0u) << job.name;
-    for (unsigned threads : {2u, 3u, 8u}) EXPECT_EQ(SieveWith(job, threads), one) << job.name << " -ot=" << threads;
+TEST(ThreadCounts, EveryFixedNTypeOnBase2) {
+  for (int type : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 18}) {
+    FixedNJob j;
+    j.type = type;
+    j.n = 60;
+    j.kmax = 30000;
+    if (type >= 10 && type <= 12) j.length = 4;
+    ExpectEveryCountAlike(FixedN(j, 3000000));
   }
+}
+
+TEST(ThreadCounts, EveryPrimorialType) {
+  for (int type = 0; type <= 12; ++type) {
+    FixedNJob j;
+    j.type = type;
+    j.primorial = true;
+    j.n = 53;
+    j.kmax = 30000;
+    if (type >= 10) j.length = 3;
+    ExpectEveryCountAlike(FixedN(j, 3000000));
+  }
+}
+
+TEST(ThreadCounts, OtherBasesGeneralizedChainsAndEvenK) {
+  struct Case {
+    int type;
+    uint32_t base;
+    int64_t n;
+    bool generalized, evenK;
+    int length;
+  };
+  for (const Case c : {Case{0, 3, 500, false, false, 0}, Case{2, 10, 300, false, false, 0},
+                       Case{5, 3, 40, true, false, 0}, Case{4, 12, 30, false, false, 0},
+                       Case{10, 5, 20, true, false, 4}, Case{13, 10, 200, false, false, 0},
+                       Case{2, 2, 100, false, true, 0}, Case{14, 6, 50, false, false, 0}}) {
+    FixedNJob j;
+    j.type = c.type;
+    j.base = c.base;
+    j.n = c.n;
+    j.generalized = c.generalized;
+    j.evenK = c.evenK;
+    j.length = c.length;
+    j.kmax = 30000;
+    ExpectEveryCountAlike(FixedN(j, 3000000));
+  }
+}
+
+// A new file sieved on one thread, to be continued.
+std::string Made(const FixedNJob& j, int64_t stop) {
+  ScratchDir dir;
+  const RunResult r = runMorvane(NewFileArgs(j, "made.txt", stop, {"-ot=1"}), dir.path());
+  EXPECT_EQ(r.status, 0) << r.output;
+  return readFile(dir.file("made.txt"));
+}
+
+// The stores a continued file lands in, by the bitmap budget and the spread of its values.
+TEST(ThreadCounts, HashArrayAndSparseStores) {
+  FixedNJob j;
+  j.type = 2;
+  j.n = 100;
+  j.kmax = 200000;
+  const std::string twins = Made(j, 100000);
+  for (const auto& [budget, store] : {std::pair{"-ob=0.022", "using fastarray"}, std::pair{"-ob=0.005", "using array"}}) {
+    const Job job = Continued(store, twins, 3000000, OracleFor(j), {budget});
+    ExpectEveryCountAlike(job);
+    EXPECT_NE(Sieve(job, 2).console.find(store), std::string::npos);
+  }
+  ExpectEveryCountAlike(
+      Continued("sparse store", "1000:P:1:2:1\n" + Values(1, 33333334, 9999999999, 77), 3000000, OracleJob(0x01, 2, 77)));
+}
+
+TEST(ThreadCounts, WindowsAcross2To32WithTheRemovedValuesLogged) {
+  ExpectEveryCountAlike(Continued("bitmap", "4294900000:T:1:2:3\n" + Values(1, 2, 40001, 1000), 4295200000,
+                                  OracleJob(0x03, 2, 1000), {"-ol"}));
+  ExpectEveryCountAlike(Continued("sparse store", "4294900000:P:1:2:1\n" + Values(1, 2002, 20000001, 700),
+                                  4295200000, OracleJob(0x01, 2, 700), {"-ol"}));
+  ExpectEveryCountAlike(Continued("primorial", "4294900000:T:1:2:67\n" + Values(1, 1, 30000, 101), 4295100000,
+                                  OracleJob(0x43, 2, 101), {"-ol"}));
+}
+
+TEST(ThreadCounts, FixedKForms) {
+  struct Case {
+    int type;
+    uint32_t base;
+    int64_t k;
+    uint32_t mode;
+  };
+  for (const Case c : {Case{16, 2, 3, 0x0101}, Case{17, 2, 3, 0x0102}, Case{16, 3, 2, 0x0101},
+                       Case{17, 10, 7, 0x0102}, Case{19, 2, 3, 0x8001}, Case{20, 10, 7, 0x8002}}) {
+    const std::string name = "type " + std::to_string(c.type) + " base " + std::to_string(c.base);
+    ExpectEveryCountAlike({name,
+                           {"-w", "-wp=out.txt", "-t=" + std::to_string(c.type), "-base=" + std::to_string(c.base),
+                            "-k=" + std::to_string(c.k), "-nmin=1", "-nmax=3000", "-osp=300000"},
+                           "",
+                           OracleJob(c.mode, c.base, c.k),
+                           1,
+                           3000});
+  }
+  ExpectEveryCountAlike(Continued("type 17 window across 2^32", "4294900000:M:1:2:258\n3 1001\n3 1003\n3 1011\n",
+                                  4295200000, OracleJob(0x0102, 2, 3), {"-ol"}));
+}
+
+TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
+  FixedNJob twins;
+  twins.type = 2;
+  twins.n = 1000;
+  twins.kmax = 300000;
+  ExpectEveryCountAlike({"count stop", NewFileArgs(twins, "out.txt", 1000000000, {"-osu=500"}), "", OracleFor(twins),
+                         twins.kmin, twins.kmax});
+  FixedNJob lucky;
+  lucky.type = 9;
+  lucky.base = 7;
+  lucky.n = 20;
+  lucky.kmax = 30000;
+  ExpectEveryCountAlike(
+      {"all removed", NewFileArgs(lucky, "out.txt", 100000), "", OracleFor(lucky), lucky.kmin, lucky.kmax});
 }
 
 }  // namespace
