@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "primes/primetable.h"
@@ -81,24 +84,31 @@ struct BucketEntry {
   uint32_t posWheel;       // pos << 3 | j
 };
 
-struct Pattern {
-  std::vector<uint8_t> bytes;  // period + segment bytes, so any window is contiguous
-  uint64_t period = 0;
-  uint64_t index = 0;  // window start for the current segment
+// The pre-sieved patterns for one segment size, each a period plus a segment long so that any
+// window is contiguous. Read-only once built, so every source with that size shares them.
+struct PatternSet {
+  uint32_t segBytes = 0;
+  std::vector<uint8_t> bytes[std::size(PATTERN_GROUPS)];
+  uint64_t period[std::size(PATTERN_GROUPS)] = {};
 };
 
-struct PrimeSource {
-  bool ready = false;
+// The base primes, FIRST_STRUCK_PRIME .. 109873, and the same followed by the 1,000,000
+// additional ones; built once, on first use, and shared.
+const std::vector<uint32_t>& basePrimes();
+const std::vector<uint32_t>& withAdditionalPrimes();
+std::shared_ptr<const PatternSet> patternsFor(uint32_t segBytes);
+
+}  // namespace
+
+struct PrimeSource::State {
   uint32_t segBytes = 0;
   uint32_t requestedBytes = 0;  // 0: from the cache size
   std::vector<uint64_t> segment;
-  std::vector<Pattern> patterns;
-  std::vector<uint32_t> basePrimes;        // FIRST_STRUCK_PRIME .. 109873
-  std::vector<uint32_t> additionalPrimes;  // the 1,000,000 primes after 109873, built once
+  std::shared_ptr<const PatternSet> patterns;
+  uint64_t patternIndex[std::size(PATTERN_GROUPS)] = {};  // window starts for the current segment
 
   // Sieving state of the current run.
-  const std::vector<uint32_t>* sievers = nullptr;  // basePrimes, or base and additional
-  std::vector<uint32_t> withAdditional;
+  const std::vector<uint32_t>* sievers = nullptr;  // base primes, or base and additional
   size_t activated = 0;            // sievers[0 .. activated) are in use: q^2 below the segment end
   std::vector<Siever> medium;      // q below the segment size: many strikes per segment
   std::vector<Siever> large;       // up to LARGE_FACTOR times that: a few strikes per segment
@@ -114,7 +124,9 @@ struct PrimeSource {
   int64_t staged[GROUP_WORDS * 64 + 3];
 };
 
-PrimeSource src;
+namespace {
+
+using State = PrimeSource::State;
 
 std::vector<uint32_t> oddPrimesUpTo(uint32_t limit) {
   std::vector<bool> composite(limit / 2 + 1);
@@ -138,10 +150,11 @@ uint32_t segmentBytesFromCache() {
   return uint32_t(std::max(l2 / 8, l1));
 }
 
-void buildPattern(Pattern& pat, const uint32_t* group) {
-  pat.period = 1;
-  for (int i = 0; i < 4 && group[i]; ++i) pat.period *= group[i];
-  pat.bytes.assign(pat.period + src.segBytes, 0xff);
+void buildPattern(std::vector<uint8_t>& bytes, uint64_t& period, const uint32_t* group,
+                  uint32_t segBytes) {
+  period = 1;
+  for (int i = 0; i < 4 && group[i]; ++i) period *= group[i];
+  bytes.assign(period + segBytes, 0xff);
   for (int i = 0; i < 4 && group[i]; ++i) {
     const uint32_t q = group[i];
     // Odd multiples q*m with m prime to 30, stepping m through the wheel.
@@ -149,16 +162,53 @@ void buildPattern(Pattern& pat, const uint32_t* group) {
       bool inside = false;
       for (int j = 0; j < 8; ++j) {
         const uint64_t n = q * (cycle + WHEEL[j]);
-        if (n / 30 >= pat.bytes.size()) continue;
+        if (n / 30 >= bytes.size()) continue;
         inside = true;
-        pat.bytes[n / 30] &= T.mask[T.indexOf[q % 30]][j];
+        bytes[n / 30] &= T.mask[T.indexOf[q % 30]][j];
       }
       if (!inside) break;
     }
   }
 }
 
-uint32_t ringSize() {
+std::shared_ptr<const PatternSet> patternsFor(uint32_t segBytes) {
+  static std::mutex m;
+  static std::vector<std::shared_ptr<const PatternSet>> built;
+  std::lock_guard<std::mutex> lock(m);
+  for (const auto& set : built)
+    if (set->segBytes == segBytes) return set;
+  auto set = std::make_shared<PatternSet>();
+  set->segBytes = segBytes;
+  for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
+    buildPattern(set->bytes[k], set->period[k], PATTERN_GROUPS[k], segBytes);
+  built.push_back(set);
+  return set;
+}
+
+const std::vector<uint32_t>& basePrimes() {
+  static const std::vector<uint32_t> primes = [] {
+    std::vector<uint32_t> out;
+    for (uint32_t q : oddPrimesUpTo(LAST_BASE_PRIME))
+      if (q >= FIRST_STRUCK_PRIME) out.push_back(q);
+    return out;
+  }();
+  return primes;
+}
+
+const std::vector<uint32_t>& withAdditionalPrimes() {
+  static const std::vector<uint32_t> primes = [] {
+    const std::vector<uint32_t> all = oddPrimesUpTo(LARGEST_ADDITIONAL_BOUND);
+    auto first = all.begin();
+    while (*first <= LAST_BASE_PRIME) ++first;
+    assert(all.end() - first >= ADDITIONAL_PRIMES);
+    std::vector<uint32_t> out = basePrimes();
+    out.insert(out.end(), first, first + ADDITIONAL_PRIMES);
+    return out;
+  }();
+  return primes;
+}
+
+uint32_t ringSize(const State& src) {
   // A prime below 2^24 moves at most q/5 + 1 bytes per multiple.
   const uint64_t reach = (LARGEST_ADDITIONAL_BOUND / 5 + 1) / src.segBytes + 2;
   uint32_t size = 1;
@@ -167,21 +217,20 @@ uint32_t ringSize() {
 }
 
 // Sets the segment size and builds what depends on it: the segment and the patterns.
-void configure() {
+void configure(State& src) {
   const uint32_t wanted = src.requestedBytes ? src.requestedBytes : segmentBytesFromCache();
   const uint32_t bytes = std::clamp(wanted, MIN_SEGMENT_BYTES, MAX_SEGMENT_BYTES) / 64 * 64;
   if (bytes == src.segBytes) return;
   src.segBytes = bytes;
   src.segWords = int(bytes / 8);
   src.segment.assign(bytes / 8, 0);
-  src.patterns.clear();
-  for (const auto& group : PATTERN_GROUPS) buildPattern(src.patterns.emplace_back(), group);
-  src.buckets.assign(ringSize(), {});
+  src.patterns = patternsFor(bytes);
+  src.buckets.assign(ringSize(src), {});
 }
 
 // The first multiple q*m to strike, at or above both q^2 and the current segment's start,
 // with m prime to 30: its byte relative to the segment, and the wheel index of m.
-void firstMultiple(uint32_t q, uint32_t& pos, uint32_t& j) {
+void firstMultiple(const State& src, uint32_t q, uint32_t& pos, uint32_t& j) {
   const uint64_t lowest = std::max(uint64_t(q) * q, src.segmentStart);
   uint64_t m = (lowest + q - 1) / q;
   while (T.indexOf[m % 30] < 0) ++m;
@@ -189,7 +238,7 @@ void firstMultiple(uint32_t q, uint32_t& pos, uint32_t& j) {
   j = uint32_t(T.indexOf[m % 30]);
 }
 
-void addToBucket(uint32_t quotientClass, uint64_t pos, uint32_t j) {
+void addToBucket(State& src, uint32_t quotientClass, uint64_t pos, uint32_t j) {
   const uint64_t ahead = pos / src.segBytes;
   assert(ahead < src.buckets.size());
   src.buckets[(src.segmentNumber + ahead) & (src.buckets.size() - 1)].push_back(
@@ -197,20 +246,20 @@ void addToBucket(uint32_t quotientClass, uint64_t pos, uint32_t j) {
 }
 
 // Brings into use every sieving prime whose square lies below the end of this segment.
-void activatePrimes() {
+void activatePrimes(State& src) {
   const std::vector<uint32_t>& sv = *src.sievers;
   const uint64_t end = src.segmentStart + 30 * uint64_t(src.segBytes);
   while (src.activated < sv.size()) {
     const uint32_t q = sv[src.activated];
     if (uint64_t(q) * q >= end) break;
     uint32_t pos, j;
-    firstMultiple(q, pos, j);
+    firstMultiple(src, q, pos, j);
     if (q < src.segBytes) {
       src.medium.push_back({q, pos, j});
     } else if (q < LARGE_FACTOR * src.segBytes) {
       src.large.push_back({q, pos, j});
     } else {
-      addToBucket((q / 30) << 3 | uint32_t(T.indexOf[q % 30]), pos, j);
+      addToBucket(src, (q / 30) << 3 | uint32_t(T.indexOf[q % 30]), pos, j);
     }
     ++src.activated;
   }
@@ -238,11 +287,11 @@ void andPatterns(uint8_t* seg, const uint8_t* const* w,
   }
 }
 
-void presieve() {
+void presieve(State& src) {
   uint8_t* seg = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint8_t* w[std::size(PATTERN_GROUPS)];
   for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
-    w[k] = src.patterns[k].bytes.data() + src.patterns[k].index;
+    w[k] = src.patterns->bytes[k].data() + src.patternIndex[k];
   andPatterns(seg, w, src.segBytes);
   if (src.segmentNumber == 0) {
     // The patterns clear their own primes, and bit 0 stands for 1.
@@ -256,7 +305,7 @@ void presieve() {
 // Within one cycle of the wheel (cofactors 30c+1 .. 30c+29) the eight multiples of q lie at
 // the same byte offsets from the cycle's first, and the next cycle starts q bytes on; so
 // whole cycles are struck unrolled with offsets and masks worked out once per segment.
-void strikeMedium() {
+void strikeMedium(State& src) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes;
   for (Siever& s : src.medium) {
@@ -298,7 +347,7 @@ void strikeMedium() {
   }
 }
 
-void strikeLarge() {
+void strikeLarge(State& src) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes;
   for (Siever& s : src.large) {
@@ -314,7 +363,7 @@ void strikeLarge() {
   }
 }
 
-void strikeBucket() {
+void strikeBucket(State& src) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes;
   std::vector<BucketEntry>& bucket = src.buckets[src.segmentNumber & (src.buckets.size() - 1)];
@@ -327,77 +376,52 @@ void strikeBucket() {
       pos += a * WHEEL_STEP[j] + T.carry[ri][j];
       j = (j + 1) & 7;
     } while (pos < size);
-    addToBucket(e.quotientClass, pos, j);
+    addToBucket(src, e.quotientClass, pos, j);
   }
   bucket.clear();
 }
 
-void sieveSegment() {
-  presieve();
-  activatePrimes();
-  strikeMedium();
-  strikeLarge();
-  strikeBucket();
+void sieveSegment(State& src) {
+  presieve(src);
+  activatePrimes(src);
+  strikeMedium(src);
+  strikeLarge(src);
+  strikeBucket(src);
   src.wordCursor = 0;
 }
 
-void advancePatterns() {
-  for (Pattern& pat : src.patterns) {
-    pat.index += src.segBytes % pat.period;
-    if (pat.index >= pat.period) pat.index -= pat.period;
+void advancePatterns(State& src) {
+  for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k) {
+    const uint64_t period = src.patterns->period[k];
+    src.patternIndex[k] += src.segBytes % period;
+    if (src.patternIndex[k] >= period) src.patternIndex[k] -= period;
   }
 }
 
-}  // namespace
-
-const int64_t* soe2_detail::stagedNext = nullptr;
-const int64_t* soe2_detail::stagedEnd = nullptr;
-
-// Builds the base primes, and the segment and patterns for the segment size read from the
-// cache; the cache size passed in is not needed for that.
-void soe2_memory(uint32_t /*cacheKb*/) {
-  if (src.ready) return;
-  if (primetable[0] != 3) FillPrimetable();
-  for (int i = 0; primetable[i] <= LAST_BASE_PRIME; ++i)
-    if (primetable[i] >= FIRST_STRUCK_PRIME) src.basePrimes.push_back(primetable[i]);
-  configure();
-  src.ready = true;
-}
-
-void soe2_segment_bytes(uint32_t bytes) {
-  src.requestedBytes = bytes;
-  src.sievers = nullptr;  // the next delivery starts afresh
-}
-
-uint64_t soe2_segment_span() {
-  soe2_memory(0);
-  configure();
-  return 30 * uint64_t(src.segBytes);
-}
-
 // Sieves the segment that holds the starting point, every offset computed afresh.
-static void soe2_iteratefirsttime() {
-  for (Pattern& pat : src.patterns) pat.index = src.segmentByte % pat.period;
+void iterateFirstTime(State& src) {
+  for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
+    src.patternIndex[k] = src.segmentByte % src.patterns->period[k];
   src.activated = 0;
   src.medium.clear();
   src.large.clear();
   for (auto& bucket : src.buckets) bucket.clear();
-  sieveSegment();
+  sieveSegment(src);
 }
 
 // Moves on to the next segment; the offsets carry over from the last one.
-static void soe2_iterate() {
+void iterate(State& src) {
   ++src.segmentNumber;
   src.segmentByte += src.segBytes;
   src.segmentStart += 30 * uint64_t(src.segBytes);
-  advancePatterns();
-  sieveSegment();
+  advancePatterns(src);
+  sieveSegment(src);
 }
 
 // Turns the next group of words into numbers, ascending, in the staging area. Each word is
 // done in steps of four without a test per bit; a step may write past the word's count, and
 // the next word or the spare room takes the overrun. ORing in bit 63 keeps ctz defined.
-__attribute__((target_clones("popcnt", "default"))) static void soe2_fill() {
+__attribute__((target_clones("popcnt", "default"))) void fill(State& src, const int64_t*& next, const int64_t*& stagedEnd) {
   const int end = std::min(src.wordCursor + GROUP_WORDS, src.segWords);
   constexpr uint64_t TOP = uint64_t(1) << 63;
   const uint64_t* words = src.segment.data();
@@ -419,42 +443,60 @@ __attribute__((target_clones("popcnt", "default"))) static void soe2_fill() {
     out += count;
   }
   src.wordCursor = end;
-  soe2_detail::stagedNext = src.staged;
-  soe2_detail::stagedEnd = out;
+  next = src.staged;
+  stagedEnd = out;
 }
 
-void soe2_detail::refill() {
-  if (!src.sievers) soe2_init(0, false);
-  while (stagedNext == stagedEnd) {
-    if (src.wordCursor == src.segWords) soe2_iterate();
-    soe2_fill();
+}  // namespace
+
+constinit PrimeSource soe2_global;
+
+PrimeSource::PrimeSource(uint32_t segmentBytes) : state_(new State) { state_->requestedBytes = segmentBytes; }
+
+PrimeSource::~PrimeSource() {
+  delete state_;
+  state_ = nullptr;
+}
+
+State& PrimeSource::state() {
+  if (!state_) state_ = new State;
+  if (state_->segBytes == 0) configure(*state_);
+  return *state_;
+}
+
+void PrimeSource::SegmentBytes(uint32_t bytes) {
+  State& src = state();
+  src.requestedBytes = bytes;
+  src.sievers = nullptr;  // the next delivery starts afresh
+}
+
+uint64_t PrimeSource::SegmentSpan() {
+  State& src = state();
+  configure(src);
+  return 30 * uint64_t(src.segBytes);
+}
+
+void PrimeSource::Refill() {
+  State& src = state();
+  if (!src.sievers) Init(0, false);
+  while (stagedNext_ == stagedEnd_) {
+    if (src.wordCursor == src.segWords) iterate(src);
+    fill(src, stagedNext_, stagedEnd_);
   }
 }
 
-void soe2_init(int64_t p, bool useAdditional) {
+void PrimeSource::Init(int64_t p, bool useAdditional) {
   assert(p < (int64_t(1) << 62));  // numbers and segment ends stay clear of overflow
-  soe2_memory(0);
-  configure();
+  State& src = state();
+  configure(src);
   if (p < 2) p = 2;
-  if (useAdditional) {
-    if (src.withAdditional.empty()) {
-      const std::vector<uint32_t> all = oddPrimesUpTo(LARGEST_ADDITIONAL_BOUND);
-      auto first = all.begin();
-      while (*first <= LAST_BASE_PRIME) ++first;
-      assert(all.end() - first >= ADDITIONAL_PRIMES);
-      src.withAdditional = src.basePrimes;
-      src.withAdditional.insert(src.withAdditional.end(), first, first + ADDITIONAL_PRIMES);
-    }
-    src.sievers = &src.withAdditional;
-  } else {
-    src.sievers = &src.basePrimes;
-  }
+  src.sievers = useAdditional ? &withAdditionalPrimes() : &basePrimes();
   const uint64_t firstOdd = uint64_t(p) + 1 + (p & 1);  // the first odd number above p
   const uint64_t span = 30 * uint64_t(src.segBytes);
   src.segmentNumber = firstOdd / span;
   src.segmentByte = src.segmentNumber * src.segBytes;
   src.segmentStart = src.segmentNumber * span;
-  soe2_iteratefirsttime();
+  iterateFirstTime(src);
   // Numbers up to p leave the first word; the words before it are skipped.
   const uint64_t byte = (firstOdd - src.segmentStart) / 30;
   src.wordCursor = int(byte / 8);
@@ -466,6 +508,19 @@ void soe2_init(int64_t p, bool useAdditional) {
   int64_t* staged = src.staged;
   if (p < 3) *staged++ = 3;
   if (p < 5) *staged++ = 5;
-  soe2_detail::stagedNext = src.staged;
-  soe2_detail::stagedEnd = staged;
+  stagedNext_ = src.staged;
+  stagedEnd_ = staged;
 }
+
+// Builds the base primes and the segment and patterns for the segment size read from the
+// cache, so that the first start costs no more than any other; the cache size passed in is
+// not needed for that.
+void soe2_memory(uint32_t /*cacheKb*/) {
+  if (primetable[0] != 3) FillPrimetable();
+  basePrimes();
+  soe2_global.SegmentSpan();
+}
+
+void soe2_init(int64_t p, bool useAdditional) { soe2_global.Init(p, useAdditional); }
+void soe2_segment_bytes(uint32_t bytes) { soe2_global.SegmentBytes(bytes); }
+uint64_t soe2_segment_span() { return soe2_global.SegmentSpan(); }

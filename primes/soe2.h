@@ -15,22 +15,57 @@ void soe2_segment_bytes(uint32_t bytes);
 // Numbers covered by one segment at the size in force: segments start at its multiples.
 uint64_t soe2_segment_span();
 
-// Delivery is inline, so that taking a prime costs a compare and an increment: the numbers
-// staged from the current group, and the step that stages the next group.
-namespace soe2_detail {
-extern const int64_t* stagedNext;
-extern const int64_t* stagedEnd;
-void refill();
-}  // namespace soe2_detail
+// One prime source. Each has its own segment, offsets and staging area, so several threads
+// may each run their own; the read-only tables (sieving primes, patterns) are shared. The
+// sequence delivered from a start is the same for every source and every segment size: the
+// odd numbers above the start with no prime factor up to the last sieving prime other than
+// themselves (true primes below MAXGUAR without the additional primes).
+class PrimeSource {
+ public:
+  constexpr PrimeSource() = default;
+  // A source with its own segment size in bytes; 0 sizes it from the machine's caches.
+  explicit PrimeSource(uint32_t segmentBytes);
+  ~PrimeSource();
+  PrimeSource(const PrimeSource&) = delete;
+  PrimeSource& operator=(const PrimeSource&) = delete;
+
+  // Starts the sequence at the first number above p.
+  void Init(int64_t p, bool useAdditional);
+  // The segment size from the next Init on (0: from the caches).
+  void SegmentBytes(uint32_t bytes);
+  // Numbers covered by one segment: segments start at its multiples, so a start there
+  // sieves no number twice.
+  uint64_t SegmentSpan();
+
+  // Delivery is inline, so that taking a prime costs a compare and an increment.
+  // The next number of the sequence, left in place.
+  int64_t Peek() {
+    if (stagedNext_ == stagedEnd_) [[unlikely]] Refill();
+    return *stagedNext_;
+  }
+  // The next number of the sequence, consumed.
+  int64_t Next() {
+    if (stagedNext_ == stagedEnd_) [[unlikely]] Refill();
+    return *stagedNext_++;
+  }
+
+  struct State;
+
+ private:
+  void Refill();
+  State& state();
+
+  // The numbers staged from the current group of words.
+  const int64_t* stagedNext_ = nullptr;
+  const int64_t* stagedEnd_ = nullptr;
+  State* state_ = nullptr;
+};
+
+// The process's own source, behind the free functions below.
+extern PrimeSource soe2_global;
 
 // The next number of the sequence, left in place.
-inline int64_t soe2_peek() {
-  if (soe2_detail::stagedNext == soe2_detail::stagedEnd) [[unlikely]] soe2_detail::refill();
-  return *soe2_detail::stagedNext;
-}
+inline int64_t soe2_peek() { return soe2_global.Peek(); }
 
 // The next number of the sequence, consumed.
-inline int64_t soe2_next() {
-  if (soe2_detail::stagedNext == soe2_detail::stagedEnd) [[unlikely]] soe2_detail::refill();
-  return *soe2_detail::stagedNext++;
-}
+inline int64_t soe2_next() { return soe2_global.Next(); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "primes/soe2.h"
@@ -241,6 +242,60 @@ TEST(PrimeSource, SmallStartsAroundTheWheelAndPatternPrimes) {
       if (n > start) tail.push_back(n);
     EXPECT_EQ(delivered(start, 2000, false), tail) << start;
   }
+}
+
+// What the process's source delivers from lo up to hi, and what an own source delivers from
+// the same start: chunks handed to threads must see exactly the sequence of one walk.
+std::vector<int64_t> ownDelivered(PrimeSource& source, int64_t lo, int64_t hi, bool useAdditional) {
+  std::vector<int64_t> out;
+  source.Init(lo, useAdditional);
+  while (source.Peek() <= hi) out.push_back(source.Next());
+  return out;
+}
+
+// Chunks that start at multiples of the segment span, where the walk switches sources,
+// around the places the sequence changes character: 2^32, MAXGUAR (composites start coming
+// through without the additional primes) and 10^12.
+TEST(PrimeSource, OwnSourcesMatchTheProcessSourceChunkByChunk) {
+  const u64 span = soe2_segment_span();
+  PrimeSource own(0);
+  EXPECT_EQ(own.SegmentSpan(), span);
+  for (u64 around : {u64(1) << 32, u64(MAXGUAR), u64(1000000000000ULL)}) {
+    for (bool useAdditional : {false, true}) {
+      const u64 first = around / span * span - span, last = first + 3 * span;
+      const auto whole = delivered(int64_t(first), int64_t(last), useAdditional);
+      std::vector<int64_t> joined;
+      for (u64 chunk = first; chunk < last; chunk += span) {
+        // A chunk covers (chunk, chunk + span]: the numbers after its start up to the next.
+        const auto part = ownDelivered(own, int64_t(chunk), int64_t(chunk + span), useAdditional);
+        joined.insert(joined.end(), part.begin(), part.end());
+      }
+      EXPECT_EQ(joined, whole) << around << " " << useAdditional;
+    }
+  }
+  // The same source used again at a lower start forgets where it was.
+  EXPECT_EQ(ownDelivered(own, 1000, 1100, false), primesBetween(1000, 1100));
+}
+
+// Several sources run at once, each on its own thread and at its own segment size, and none
+// disturbs the others or the process's source.
+TEST(PrimeSource, SourcesOnSeveralThreadsAreIndependent) {
+  const int64_t lo = 1000000000000 - 200000, hi = lo + 400000;
+  const auto expected = freeOfFactors(u64(lo), u64(hi), LAST_BASE_PRIME);
+  std::vector<std::vector<int64_t>> got(4);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < got.size(); ++i) {
+    threads.emplace_back([&, i] {
+      PrimeSource source(i % 2 ? 8192 : 0);
+      for (int round = 0; round < 3; ++round) got[i] = ownDelivered(source, lo, hi, false);
+    });
+  }
+  soe2_init(lo, false);
+  std::vector<int64_t> mine;
+  while (soe2_peek() <= hi) mine.push_back(soe2_next());
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(mine, expected);
+  for (const auto& g : got) EXPECT_EQ(g, expected);
 }
 
 }  // namespace
