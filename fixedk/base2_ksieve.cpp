@@ -4,24 +4,17 @@
 #include "fixedk/base2_ksieve.h"
 
 #include <algorithm>
-#include <cmath>
 #include <ctime>
 #include <numeric>
 #include <vector>
 
 #include "common/print.h"
 #include "engine/sieve_job.h"
-#include "fixedk/bsgs_table.h"
-#include "fixedk/fixed_multiplier.h"
-#include "fixedk/kform.h"
-#include "fixedk/power_residue.h"
+#include "fixedk/ksearch.h"
 #include "fixedk/kstrike.h"
 #include "fixedk/progress.h"
 #include "fixedn/bitmap.h"
 #include "fixedn/sieve_slots.h"
-#include "kernels/finders.h"
-#include "kernels/kronecker.h"
-#include "kernels/montgomery.h"
 #include "primes/soe2.h"
 
 bool fBase2KSieveResidueSkip = true;
@@ -35,104 +28,11 @@ constexpr int64_t kSecondCallFrom = 702;  // the first call ends after the prime
 
 // The search state of one call, reused prime after prime.
 struct Base2Search {
-  int adiff = 1;       // common spacing d of the candidates
-  int maxval = 0;      // width of the range
-  // The strikes of one prime are made in the order of a search with a walk of orderSpan/d
-  // doublings (walk step first, then the later table entry first), whatever shape the search
-  // took, so that the last n struck, which the reports and the verification name, and the
-  // order of the removed-values log never depend on the screening or the step counts.
-  uint32_t orderSpan = 1;
-  std::vector<uint32_t> matches;
-  int64_t startk = 0;  // k·2^astart (astart is always 0: every candidate offset is a multiple of d)
-  BsgsTable table;
+  KScratch scratch;
+  std::vector<KStrike> strikes;
 };
 
 Base2Search search;
-
-// 2^(−m) mod p.
-uint64_t HalfPower(uint32_t m, int64_t p) {
-  if (m == 0) return 1;
-  return static_cast<uint64_t>(halfpownmodp(m, firstBitBelowLeading(m), p));
-}
-
-bool SkipByResidue(const ResidueTest& t, int64_t p) {
-  if (t.R == 0 || p == 3 || !fBase2KSieveResidueSkip) return false;
-  if (FastKroneker(t.R, p) == 1) return false;
-  return !t.withDouble || FastKroneker(2 * t.R, p) != 1;
-}
-
-// Walk steps per table entry, the ratio of the two costs as measured on whole jobs: a table
-// entry (a product and an insert) costs about 2.5 doubling walk steps, or 3 multiplying
-// ones, whose products overlap in the interleaved power runs.
-double WalkFactor(uint64_t g) { return g <= 3 ? 2.5 : 3.0; }
-
-// One prime: every n of the range with k·2^n ± 1 ≡ 0 (mod p) is struck. The candidates are
-// n = MinNum + a·d; the power-residue screening may show that none of them can be divisible,
-// or confine a to one class a0 modulo t, so the search steps n by g = d·t from MinNum + a0·d.
-void SieveOnePrime(const KForm& form, int64_t p, PrimeStrikes& s) {
-  Base2Search& st = search;
-  const uint64_t up = static_cast<uint64_t>(p);
-  const uint64_t kp = static_cast<uint64_t>(st.startk % p);
-  if (kp == 0) return;  // p divides k: no candidate is a multiple of p
-  const uint32_t d = static_cast<uint32_t>(st.adiff);
-  const uint32_t maxval = static_cast<uint32_t>(st.maxval);
-  uint32_t a0 = 0, t = 1;
-  if (fBase2KSievePowerResidue) {
-    // In Montgomery form: 2^d by doublings, k·2^MinNum by the doubling exponent engine.
-    const MontgomeryModulus m(up);
-    const uint64_t two = doubleModP(m.one(), up);
-    uint64_t twoToD = m.one();
-    for (uint32_t i = 0; i < d; ++i) twoToD = doubleModP(twoToD, up);
-    const uint32_t minNum = static_cast<uint32_t>(job.MinNum);
-    const uint64_t twoToMin =
-        minNum == 0 ? m.one()
-                    : runExponentBits(m, two, minNum, firstBitBelowLeading(minNum),
-                                      [up](uint64_t x) { return doubleModP(x, up); });
-    const uint64_t v = m.mul(m.toMont(kp), twoToMin);
-    const PowerResidueClass c = ScreenByPowerResidueMont(m, v, twoToD, form.plus ? up - 1 : 1);
-    if (c.none) return;
-    a0 = c.a0;
-    t = c.t;
-  }
-  const uint64_t count = (uint64_t{maxval} + d - 1) / d;  // values of a with a·d in the range
-  if (a0 >= count) return;
-  const uint64_t j = (count - a0 + t - 1) / t;  // values of a in the class
-  const uint64_t g = uint64_t{d} * t;
-  const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * WalkFactor(g))));
-  const uint64_t tableLen = (j + walkLen - 1) / walkLen;
-  if (tableLen > st.table.capacity()) st.table.Reserve(static_cast<uint32_t>(tableLen));
-  const uint64_t first = uint64_t{d} * a0;  // offset of the class's first candidate
-  // Table: ∓2^(−MinNum − first − i·g·walkLen); walk: k·2^(g·a).
-  uint64_t x = mulModWide(static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(job.MinNum), p)),
-                          static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(first), p)), up);
-  if (form.plus && x != 0) x = up - x;
-  const FixedMultiplier tableStep(static_cast<uint64_t>(HalfPower(static_cast<uint32_t>(g * walkLen), p)), up);
-  st.matches.clear();
-  auto onMatch = [&](uint32_t i, uint32_t a) {
-    const uint64_t offset = first + g * (uint64_t{i} * walkLen + a);
-    if (offset < maxval) st.matches.push_back(static_cast<uint32_t>(offset));
-  };
-  if (g <= 3) {
-    BabyGiantSearch(st.table, x, static_cast<uint32_t>(tableLen), tableStep, kp,
-                    static_cast<uint32_t>(walkLen),
-                    [&](uint64_t y) {
-                      for (uint32_t i = 0; i < g; ++i) y = DoubleMod(y, up);
-                      return y;
-                    },
-                    onMatch);
-  } else {
-    const FixedMultiplier walkStep(static_cast<uint64_t>(powModP(2 % up, g, up)), up);
-    BabyGiantSearch(st.table, x, static_cast<uint32_t>(tableLen), tableStep, kp,
-                    static_cast<uint32_t>(walkLen), walkStep, onMatch);
-  }
-  if (st.matches.size() > 1) {
-    const uint32_t span = st.orderSpan;
-    std::sort(st.matches.begin(), st.matches.end(), [span](uint32_t u, uint32_t v) {
-      return u % span != v % span ? u % span < v % span : u / span > v / span;
-    });
-  }
-  for (uint32_t offset : st.matches) StrikeOffset(form, offset, p, s);
-}
 
 }  // namespace
 
@@ -164,20 +64,6 @@ int ReduceSpacing(int d) {
   return d;
 }
 
-ResidueTest ChooseResidueTest(int64_t k, bool plus) {
-  ResidueTest t;
-  if (k >= (int64_t{1} << 30) || k <= 0) return t;
-  const int32_t kk = static_cast<int32_t>(k);
-  const int32_t m = kk % 3;
-  if (m != 0) {
-    t.R = plus ? -m * kk : (3 - m) * kk;
-  } else {
-    t.R = plus ? -kk : kk;
-    t.withDouble = true;
-  }
-  return t;
-}
-
 void Base2KSieve(bool fTimedSaves) {
   Base2Search& st = search;
   int d = ReduceSpacing(CommonSpacing());
@@ -189,18 +75,13 @@ void Base2KSieve(bool fTimedSaves) {
     while (d % divisor != 0) --divisor;
     d = divisor;
   }
-  st.adiff = d;
-  st.startk = job._nvalue;
   if (job.MaxNum < job.MinNum) return;
   if (job.firstp < 2) job.firstp = 2;
   soe2_init(job.firstp, true);
 
-  st.maxval = static_cast<int>(job.MaxNum - job.MinNum + 1);
-  st.orderSpan = static_cast<uint32_t>(std::lround(std::sqrt(st.maxval * 5.0)));
-  while (st.orderSpan % d != 0) ++st.orderSpan;
-
-  const KForm form = CurrentKForm();
-  const ResidueTest residueTest = ChooseResidueTest(job._nvalue, form.plus);
+  KSearchContext ctx = PrepareKSearch(KSearchKind::Spaced, static_cast<uint32_t>(d));
+  ctx.residueSkip = fBase2KSieveResidueSkip;
+  ctx.powerResidue = fBase2KSievePowerResidue;
   if (job.maxp > kMaxPrime) job.maxp = kMaxPrime;
 
   int64_t mask = int64_t{1} << 16;
@@ -229,9 +110,11 @@ void Base2KSieve(bool fTimedSaves) {
         nextSave = now + time_t{job.WriteIterations} * 60;
       }
     }
-    if (!SkipByResidue(residueTest, p)) {
+    st.strikes.clear();
+    FindKStrikes(ctx, &p, 1, st.scratch, st.strikes);
+    if (!st.strikes.empty()) {
       PrimeStrikes s;
-      SieveOnePrime(form, p, s);
+      ApplyKStrikes(ctx, p, st.strikes.data(), st.strikes.data() + st.strikes.size(), s);
       const bool report = s.any() && reportAllowed && ReportDue(static_cast<long>(std::time(nullptr)));
       if (report) reportAllowed = false;
       FinishPrime(p, s, report);

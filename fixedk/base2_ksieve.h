@@ -19,10 +19,3 @@ extern bool fBase2KSievePowerResidue;
 // then reduced to at most 48 (a result above 48 could not be reduced).
 int CommonSpacing();
 int ReduceSpacing(int d);
-
-// The quadratic-residue test value R and whether 2R is tested too (0: no test).
-struct ResidueTest {
-  int32_t R = 0;
-  bool withDouble = false;
-};
-ResidueTest ChooseResidueTest(int64_t k, bool plus);

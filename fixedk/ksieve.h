@@ -25,7 +25,9 @@ struct PeriodWalk {
   int64_t hit = -1;
   int64_t period = 0;
 };
-// Forward from k·2^MinNum (used for p ≥ 2^32) and backward from k·2^MaxNum (p < 2^32);
-// kvalue = k mod p, non-zero.
+// Forward from k·2^minNum (used for p ≥ 2^32) and backward from k·2^maxNum (p < 2^32);
+// kvalue = k mod p, non-zero. Without a range, the job's MinNum..MaxNum.
+PeriodWalk WalkForward(int64_t kvalue, int64_t p, bool plus, int64_t minNum, int64_t maxNum);
+PeriodWalk WalkBackward(int64_t kvalue, int64_t p, bool plus, int64_t minNum, int64_t maxNum);
 PeriodWalk WalkForward(int64_t kvalue, int64_t p, bool plus);
 PeriodWalk WalkBackward(int64_t kvalue, int64_t p, bool plus);

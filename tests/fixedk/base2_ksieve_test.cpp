@@ -9,6 +9,7 @@
 #include "common/print.h"
 #include "engine/sieve_job.h"
 #include "fixedk/base2_ksieve.h"
+#include "fixedk/ksearch.h"
 #include "fixedn/bitmap.h"
 #include "fixedn/sieve_slots.h"
 #include "tests/fixedk/ksieve_fixture.h"
