@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int POOL = 1200;  // primes per timed iteration (a multiple of 12)
+constexpr int POOL = 1200;  // primes per timed iteration (a multiple of 12 and of 16)
 
 bool isPrime(uint64_t n) {  // deterministic Miller–Rabin for 64-bit n
   if (n < 2 || n % 2 == 0) return n == 2;
@@ -123,6 +123,56 @@ void BM_Single_halfpownmodp(benchmark::State& state) {
   }
   setCounters(state, n);
 }
+
+// Other bases: b^(−n) mod p for b = 10 from the inverse, one prime per call against the
+// sixteen-prime batch (IFMA where allowed, and the portable chains).
+std::vector<int64_t> inversesOfTen(const std::vector<int64_t>& pool) {
+  std::vector<int64_t> inv;
+  for (int64_t p : pool) inv.push_back((int64_t)powModP(10, (uint64_t)p - 2, (uint64_t)p));
+  return inv;
+}
+
+void BM_OtherBase_findbotherbases(benchmark::State& state) {
+  const auto& pool = primesNear((int)state.range(1));
+  const auto inv = inversesOfTen(pool);
+  kernel._nvalue = (int32_t)state.range(0);
+  int64_t sum = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < POOL; ++i) {
+      kernel._baseinverse = inv[i];
+      sum += findbotherbases(pool[i]);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  setCounters(state, (uint32_t)kernel._nvalue);
+}
+
+void runPowersBatch(benchmark::State& state, bool ifma) {
+  const auto& pool = primesNear((int)state.range(1));
+  const auto inv = inversesOfTen(pool);
+  kernel._nvalue = (int32_t)state.range(0);
+  setIfmaAllowed(ifma);
+  int64_t sum = 0, r[POWER_BATCH];
+  for (auto _ : state) {
+    for (int b = 0; b + POWER_BATCH <= POOL; b += POWER_BATCH) {
+      findpowersBatch(&pool[b], &inv[b], r, POWER_BATCH);
+      sum += r[0] + r[POWER_BATCH - 1];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  setIfmaAllowed(true);
+  setCounters(state, (uint32_t)kernel._nvalue);
+}
+void BM_OtherBase_batch(benchmark::State& state) { runPowersBatch(state, true); }
+void BM_OtherBase_batch_portable(benchmark::State& state) { runPowersBatch(state, false); }
+
+void otherBaseArgs(benchmark::internal::Benchmark* b) {
+  for (int bits : {29, 40, 55})
+    for (int n : {1000, 100000}) b->Args({n, bits});
+}
+BENCHMARK(BM_OtherBase_findbotherbases)->Apply(otherBaseArgs);
+BENCHMARK(BM_OtherBase_batch)->Apply(otherBaseArgs);
+BENCHMARK(BM_OtherBase_batch_portable)->Apply(otherBaseArgs);
 
 // Exponents 1000 and 100000, primes just above 2^40 and 2^55.
 void finderArgs(benchmark::internal::Benchmark* b) {

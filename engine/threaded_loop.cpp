@@ -19,6 +19,7 @@
 #include "fixedn/removal_rules.h"
 #include "fixedn/strikes.h"
 #include "fixedn/work_procedures.h"
+#include "kernels/batch_finders.h"
 #include "primes/soe2.h"
 
 namespace {
@@ -35,6 +36,7 @@ enum class Grouping {
   Pairs,    // every prime drawn by the loop; held in twos (below 2^32)
   Sixes,    // the loop draws one prime, the procedure draws five more and applies all six
   Twelves,  // the same with twelve
+  Sixteens, // the same with sixteen (the other-base procedures)
   Collect,  // every prime drawn by the loop; held until six are collected
   Single,   // every prime drawn by the loop and applied at once
 };
@@ -56,8 +58,9 @@ bool Describe(WorkProcedure w, Procedure& out) {
     out = {Grouping::Twelves};
   } else if (w == WorkProcBase2_VeryBigp || w == WorkProcBase2_NoCMOV_Bigp) {
     out = {Grouping::Collect};
-  } else if (w == WorkProcBase2_AP_Bigp || w == WorkProcNotBase2 || w == WorkProcNotBase2_NoInverses ||
-             w == WorkProcNotBase2_AP || w == WorkProcPrimorial_Bigp || w == WorkProcPrimorial_AP_Bigp) {
+  } else if (w == WorkProcNotBase2 || w == WorkProcNotBase2_NoInverses || w == WorkProcNotBase2_AP) {
+    out = {Grouping::Sixteens};
+  } else if (w == WorkProcBase2_AP_Bigp || w == WorkProcPrimorial_Bigp || w == WorkProcPrimorial_AP_Bigp) {
     out = {Grouping::Single};
   } else {
     return false;
@@ -160,8 +163,9 @@ class Walker {
         break;
       case Grouping::Sixes:
       case Grouping::Twelves:
+      case Grouping::Sixteens:
         drawn_ = p;
-        batchLeft_ = proc_.grouping == Grouping::Sixes ? 5 : 11;
+        batchLeft_ = proc_.grouping == Grouping::Sixes ? 5 : proc_.grouping == Grouping::Twelves ? 11 : POWER_BATCH - 1;
         if (proc_.twinInline) Hold(p, s, n);
         else Apply(p, s, n);
         return true;

@@ -98,10 +98,25 @@ void Base2AP(const int64_t* primes, uint32_t count, Batch& batch) {
 }
 
 void OtherBase(const StrikeContext& ctx, const int64_t* primes, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) {
-    currentIndex = i;
-    currentSlot = 0;
-    NotBase2Prime(primes[i], ctx.useInverseTable && primes[i] <= ctx.maxTableP);
+  const int64_t maxTableP = ctx.useInverseTable ? ctx.maxTableP : 0;
+  alignas(64) int64_t inv[POWER_BATCH], k[POWER_BATCH];
+  for (uint32_t i = 0; i < count; i += POWER_BATCH) {
+    const int n = count - i < POWER_BATCH ? count - i : POWER_BATCH;
+    OtherBaseResidues(primes + i, n, maxTableP, inv, k);
+    for (int j = 0; j < n; ++j) {
+      currentIndex = i + j;
+      currentSlot = 0;
+      ApplyOtherBase(primes[i + j], inv[j], k[j], primes[i + j] <= maxTableP);
+    }
+  }
+}
+
+void OtherBaseAP(const int64_t* primes, uint32_t count, Batch& batch) {
+  alignas(64) int64_t k[POWER_BATCH];
+  for (uint32_t i = 0; i < count; i += POWER_BATCH) {
+    const int n = count - i < POWER_BATCH ? count - i : POWER_BATCH;
+    OtherBaseApResidues(primes + i, n, k);
+    for (int j = 0; j < n; ++j) batch.Apply(i + j, primes[i + j], k[j]);
   }
 }
 
@@ -146,9 +161,7 @@ void FindStrikes(const StrikeContext& ctx, const int64_t* primes, uint32_t count
     case StrikeFinder::Base2: Base2(primes, count, batch); break;
     case StrikeFinder::Base2AP: Base2AP(primes, count, batch); break;
     case StrikeFinder::OtherBase: OtherBase(ctx, primes, count); break;
-    case StrikeFinder::OtherBaseAP:
-      for (uint32_t i = 0; i < count; ++i) batch.Apply(i, primes[i], findbasepownmodp(primes[i]));
-      break;
+    case StrikeFinder::OtherBaseAP: OtherBaseAP(primes, count, batch); break;
     case StrikeFinder::Primorial: Primorial<false>(primes, count, batch); break;
     case StrikeFinder::PrimorialAP: Primorial<true>(primes, count, batch); break;
   }

@@ -10,21 +10,10 @@
 #include "fixedn/work_procedures.h"
 #include "kernels/batch_finders.h"
 #include "kernels/finders.h"
-#include "primes/soe2.h"
 
 namespace {
 
 constexpr int64_t BIT46 = int64_t{1} << 46;
-
-// Fills cells[0..size) with p and the primes after it below maxp; pads the rest with the
-// last prime so that the kernel always sees valid moduli. Returns the number of real primes.
-int DrawBatch(int64_t* cells, int size, int64_t p) {
-  cells[0] = p;
-  int count = 1;
-  while (count < size && soe2_peek() < job.maxp) cells[count++] = soe2_next();
-  for (int i = count; i < size; ++i) cells[i] = cells[count - 1];
-  return count;
-}
 
 inline void ClearIfInRange(int64_t k, int64_t p) {
   if (k <= job.MaxNum) ClearRoutine(k, p);

@@ -1,12 +1,16 @@
 // Work procedures for bases other than 2: the inverse table that turns b^(−1) mod p into a
 // lookup and one exact division, the fallback by modular inversion, and the progression form.
+// Primes go through the kernels sixteen at a time (the loop draws one, the procedure the
+// rest, never at or beyond maxp), so that their powerings run as independent chains.
 #include "engine/sieve_job.h"
 #include "fixedn/removal_rules.h"
 #include "fixedn/work_procedures.h"
+#include "kernels/batch_finders.h"
 #include "kernels/finders.h"
 #include "kernels/kernel_context.h"
 #include "kernels/kronecker.h"
 #include "kernels/modarith.h"
+#include "kernels/montgomery.h"
 
 namespace {
 constexpr uint32_t MAX_TABLE_BASE = 255255;
@@ -24,22 +28,55 @@ bool FindBaseInverses() {
   return true;
 }
 
-void NotBase2Prime(const int64_t& p, bool byTable) {
-  if (byTable) {
-    const int64_t b = job._base;
-    const int64_t e = baseinverses[static_cast<size_t>(p % b)];
-    if (e == 0) {  // p divides b: only b^0 = 1 leaves members p can divide
-      if (kernel._nvalue == 0) RemoveWithBaseDivisor(p);
-      return;
+void OtherBaseResidues(const int64_t* p, int count, int64_t maxTableP, int64_t* inv, int64_t* k) {
+  const int64_t b = kernel._base;
+  alignas(64) int64_t live[POWER_BATCH], x[POWER_BATCH], r[POWER_BATCH];
+  int at[POWER_BATCH], lanes = 0;
+  for (int i = 0; i < count; ++i) {
+    if (p[i] <= maxTableP) {
+      const int64_t e = baseinverses[static_cast<size_t>(p[i] % b)];
+      // e·r ≡ −1 (mod b) for r = p mod b, so b divides e·p + 1 and the quotient is b^(−1) mod p.
+      inv[i] = e == 0 ? 0 : (e * p[i] + 1) / b;  // e = 0: p divides b
+    } else {
+      inv[i] = GetBaseInverse(p[i]);  // 0 when p divides b or is not prime
     }
-    // e·r ≡ −1 (mod b) for r = p mod b, so b divides e·p + 1 and the quotient is b^(−1) mod p.
-    kernel._baseinverse = (e * p + 1) / b;
-  } else if (GetBaseInverse(p) == 0) {  // p divides b, or p is not prime
-    if (kernel._nvalue == 0 && job._base % p == 0) RemoveWithBaseDivisor(p);
+    if (inv[i] == 0) continue;
+    at[lanes] = i;
+    live[lanes] = p[i];
+    x[lanes++] = inv[i];
+  }
+  if (lanes > 0) findpowersBatch(live, x, r, lanes);
+  for (int j = 0; j < lanes; ++j) k[at[j]] = r[j];
+}
+
+void ApplyOtherBase(const int64_t& p, int64_t inv, int64_t k, bool byTable) {
+  if (inv == 0) {  // p divides b (or, by inversion, is not prime): only b^0 = 1 leaves members p can divide
+    if (kernel._nvalue == 0 && (byTable || job._base % p == 0)) RemoveWithBaseDivisor(p);
     return;
   }
-  RemoveRoutine(p, findbotherbases(p));
+  kernel._baseinverse = inv;  // the removal rules' links divide by b
+  RemoveRoutine(p, k);
 }
+
+void OtherBaseApResidues(const int64_t* p, int count, int64_t* k) {
+  const uint64_t b = kernel._base;
+  alignas(64) int64_t x[POWER_BATCH] = {}, r[POWER_BATCH];
+  for (int i = 0; i < count; ++i) x[i] = (int64_t)(b % (uint64_t)p[i]);
+  findpowersBatch(p, x, r, count);
+  const uint64_t c = (b & 1) ? 2 : 1;  // odd b: (2 − b^n)/2
+  for (int i = 0; i < count; ++i) k[i] = (int64_t)halfDifferenceModP((uint64_t)r[i], c, (uint64_t)p[i]);
+}
+
+namespace {
+
+void NotBase2Batch(const int64_t& p, int64_t maxTableP) {
+  alignas(64) int64_t cells[POWER_BATCH], inv[POWER_BATCH], k[POWER_BATCH];
+  const int count = DrawBatch(cells, POWER_BATCH, p);
+  OtherBaseResidues(cells, count, maxTableP, inv, k);
+  for (int i = 0; i < count; ++i) ApplyOtherBase(cells[i], inv[i], k[i], cells[i] <= maxTableP);
+}
+
+}  // namespace
 
 void WorkProcNotBase2(const int64_t& p) {
   if (p > MaxpForWorkProcNotBase2) {
@@ -47,9 +84,14 @@ void WorkProcNotBase2(const int64_t& p) {
     WorkProcNotBase2_NoInverses(p);
     return;
   }
-  NotBase2Prime(p, true);
+  NotBase2Batch(p, MaxpForWorkProcNotBase2);
 }
 
-void WorkProcNotBase2_NoInverses(const int64_t& p) { NotBase2Prime(p, false); }
+void WorkProcNotBase2_NoInverses(const int64_t& p) { NotBase2Batch(p, 0); }
 
-void WorkProcNotBase2_AP(const int64_t& p) { RemoveRoutine(p, findbasepownmodp(p)); }
+void WorkProcNotBase2_AP(const int64_t& p) {
+  alignas(64) int64_t cells[POWER_BATCH], k[POWER_BATCH];
+  const int count = DrawBatch(cells, POWER_BATCH, p);
+  OtherBaseApResidues(cells, count, k);
+  for (int i = 0; i < count; ++i) RemoveRoutine(cells[i], k[i]);
+}

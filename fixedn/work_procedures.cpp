@@ -2,6 +2,9 @@
 // that applies held primes before every save.
 #include "fixedn/work_procedures.h"
 
+#include "engine/sieve_job.h"
+#include "primes/soe2.h"
+
 int64_t savep = 0;
 int pindex = 0;
 std::vector<uint32_t> baseinverses;
@@ -15,4 +18,12 @@ void ResetWorkProcedures() {
 void FlushWorkProcedures() {
   if (IsPrimorialProcedure(workprocedure)) FlushPrimorialHeld();
   else FlushBase2Held();
+}
+
+int DrawBatch(int64_t* cells, int size, int64_t p) {
+  cells[0] = p;
+  int count = 1;
+  while (count < size && soe2_peek() < job.maxp) cells[count++] = soe2_next();
+  for (int i = count; i < size; ++i) cells[i] = cells[count - 1];
+  return count;
 }

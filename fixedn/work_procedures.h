@@ -13,6 +13,11 @@ extern int pindex;                           // primes collected by a collecting
 extern std::vector<uint32_t> baseinverses;   // entry r: −r^(−1) mod b (0 when r and b share a factor)
 extern int64_t MaxpForWorkProcNotBase2;      // largest p the table method serves: 2^63 / b
 
+// Fills cells[0..size) with p and the primes after it below the loop's maxp; pads the rest
+// with the last prime so that a kernel always sees valid moduli. Returns the number of real
+// primes. The batch procedures draw their batches with it.
+int DrawBatch(int64_t* cells, int size, int64_t p);
+
 // Clears the held primes of an earlier run.
 void ResetWorkProcedures();
 // Applies every prime still held back (one paired, up to five collected), so that a file
@@ -38,10 +43,17 @@ void WorkProcBase2_SSE2_Bigp(const int64_t& p);
 void WorkProcBase2_AP_Smallp(const int64_t& p);
 void WorkProcBase2_AP_Bigp(const int64_t& p);
 
-// Other bases: b^(−1) mod p from the inverse table (or a modular inversion), then b^(−n).
+// Other bases: b^(−1) mod p from the inverse table (or a modular inversion), then b^(−n),
+// sixteen primes per call drawn as DrawBatch draws them.
 bool FindBaseInverses();
-// One prime's whole step, b^(−1) by the table or by inversion; shared with FindStrikes.
-void NotBase2Prime(const int64_t& p, bool byTable);
+// The per-prime work of a batch of count ≤ POWER_BATCH primes, shared with FindStrikes:
+// inv[i] = b^(−1) mod p[i] (by the table for p up to maxTableP, else by inversion; 0 when p
+// divides b or is not prime) and, where inv[i] ≠ 0, k[i] = b^(−n) mod p[i].
+void OtherBaseResidues(const int64_t* p, int count, int64_t maxTableP, int64_t* inv, int64_t* k);
+// Strikes one prime's classes from its residues (byTable: inv came from the table).
+void ApplyOtherBase(const int64_t& p, int64_t inv, int64_t k, bool byTable);
+// The progression form: k[i] = (1 − b^n)/2 mod p[i] for even b, (2 − b^n)/2 for odd b, in [1, p].
+void OtherBaseApResidues(const int64_t* p, int count, int64_t* k);
 void WorkProcNotBase2(const int64_t& p);
 void WorkProcNotBase2_NoInverses(const int64_t& p);
 void WorkProcNotBase2_AP(const int64_t& p);

@@ -2,6 +2,8 @@
 // chains and the portable interleaved Montgomery chains (identical residues).
 #include "kernels/batch_finders.h"
 
+#include <cassert>
+
 #include "kernels/cpu_features.h"
 #include "kernels/ifma_chains.h"
 #include "kernels/kernel_context.h"
@@ -37,7 +39,32 @@ void runBatch(const int64_t* p, int64_t* k, bool mayUseIfma) {
     inversePowersOfTwo<N>((const uint64_t*)p, (uint64_t*)k, n);
 }
 
+constexpr int PORTABLE_GROUP = 8;  // chains per portable group: enough to hide the multiply latency
+
 }  // namespace
+
+void findpowersBatch(const int64_t* p, const int64_t* x, int64_t* r, int count) {
+  assert(count >= 1 && count <= POWER_BATCH);
+  const uint32_t n = (uint32_t)kernel._nvalue;
+  if (n >= 1 && ifmaAllowed && cpuHasIfma()) {
+    uint64_t hi = 0;
+    for (int i = 0; i < count; ++i) hi = hi > (uint64_t)p[i] ? hi : (uint64_t)p[i];
+    if (hi < IFMA_MAX_P) {
+      powersIfma(p, x, r, count, n);
+      return;
+    }
+  }
+  for (int i = 0; i < count; i += PORTABLE_GROUP) {
+    const int m = count - i < PORTABLE_GROUP ? count - i : PORTABLE_GROUP;
+    uint64_t pp[PORTABLE_GROUP], xx[PORTABLE_GROUP], rr[PORTABLE_GROUP];
+    for (int j = 0; j < PORTABLE_GROUP; ++j) {  // spare lanes repeat the group's last prime
+      pp[j] = (uint64_t)p[i + (j < m ? j : m - 1)];
+      xx[j] = (uint64_t)x[i + (j < m ? j : m - 1)];
+    }
+    powers<PORTABLE_GROUP>(pp, xx, rr, n);
+    for (int j = 0; j < m; ++j) r[i + j] = (int64_t)rr[j];
+  }
+}
 
 bool cpuHasIfma() { return ReadCpuFeatures().ifma; }
 

@@ -22,6 +22,13 @@ void findk0xM_SSE2();
 // The same on the caller's arrays (p[12] in, k[12] out), for threads that keep their own cells.
 void findk0xM(const int64_t* p, int64_t* k);
 
+// Primes per call of the other-base batch finder: two IFMA vectors, or two portable groups.
+constexpr int POWER_BATCH = 16;
+// r[i] = x[i]^n mod p[i] in [0, p[i]) for count ≤ POWER_BATCH odd primes, n = kernel._nvalue
+// and x[i] < p[i]: b^(−n) from x = b^(−1) mod p, b^n from x = b mod p. Slot i in, slot i out;
+// the IFMA chains where the CPU allows and every prime lies below 2^52, else the portable ones.
+void findpowersBatch(const int64_t* p, const int64_t* x, int64_t* r, int count);
+
 // True when this CPU has the AVX-512 IFMA instructions the wide path needs (and
 // MORVANE_CPU does not mask them).
 bool cpuHasIfma();

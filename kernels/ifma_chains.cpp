@@ -6,6 +6,8 @@
 
 #include <cassert>
 
+#include "kernels/montgomery.h"
+
 #define IFMA_TARGET __attribute__((target("avx512f,avx512ifma")))
 
 namespace {
@@ -21,6 +23,20 @@ IFMA_TARGET inline __m512i montSquare(__m512i x, __m512i p, __m512i pinv) {
   const __m512i zero = _mm512_setzero_si512();
   __m512i lo = _mm512_madd52lo_epu64(zero, x, x);
   __m512i hi = _mm512_madd52hi_epu64(zero, x, x);
+  __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
+  __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
+  if (Lazy) return _mm512_sub_epi64(_mm512_add_epi64(hi, p), mh);
+  __m512i r = _mm512_sub_epi64(hi, mh);
+  return _mm512_mask_add_epi64(r, _mm512_cmplt_epu64_mask(hi, mh), r, p);
+}
+
+// x·y·2^(−52) mod p, as montSquare with two operands: strict needs x, y < p; lazy (p < 2^50)
+// takes x in [0, 2p) and y in [0, p), so that x·y < 2p² keeps hi below p.
+template <bool Lazy>
+IFMA_TARGET inline __m512i montMul(__m512i x, __m512i y, __m512i p, __m512i pinv) {
+  const __m512i zero = _mm512_setzero_si512();
+  __m512i lo = _mm512_madd52lo_epu64(zero, x, y);
+  __m512i hi = _mm512_madd52hi_epu64(zero, x, y);
   __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
   __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
   if (Lazy) return _mm512_sub_epi64(_mm512_add_epi64(hi, p), mh);
@@ -86,7 +102,60 @@ IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n
   for (int v = 0; v < V; ++v) _mm512_mask_storeu_epi64(kout + 8 * v, lanes[v], fromMont(x[v], p[v], pinv[v]));
 }
 
+// The multiplying chains: each lane squares and multiplies by its own y = x·2^52 mod p (one
+// exact 128-bit division per lane, outside the vector loop).
+template <int V, bool Lazy>
+IFMA_TARGET void powerChains(const int64_t* pin, const int64_t* xin, int64_t* rout, int count, uint32_t n) {
+  __m512i p[V], pinv[V], y[V], acc[V];
+  __mmask8 lanes[V];
+  alignas(64) int64_t mont[8 * V];
+  for (int i = 0; i < 8 * V; ++i) {
+    int j = i < count ? i : 0;  // spare lanes repeat a valid lane
+    uint64_t pj = (uint64_t)pin[j], xj = (uint64_t)xin[j];
+    mont[i] = (int64_t)modWide(xj >> 12, xj << 52, pj);
+  }
+  const __m512i fill = _mm512_set1_epi64(pin[0]);
+  for (int v = 0; v < V; ++v) {
+    int c = count - 8 * v;
+    lanes[v] = (__mmask8)(c >= 8 ? 0xff : c <= 0 ? 0 : (1u << c) - 1);
+    p[v] = _mm512_mask_loadu_epi64(fill, lanes[v], pin + 8 * v);
+    pinv[v] = inverseMod2_52(p[v]);
+    y[v] = _mm512_load_si512(mont + 8 * v);
+    acc[v] = y[v];
+  }
+  int top = 31 - __builtin_clz(n);
+  for (uint32_t mask = top > 0 ? 1u << (top - 1) : 0; mask; mask >>= 1) {
+    for (int v = 0; v < V; ++v) acc[v] = montMul<Lazy>(acc[v], acc[v], p[v], pinv[v]);
+    if (n & mask)
+      for (int v = 0; v < V; ++v) acc[v] = montMul<Lazy>(acc[v], y[v], p[v], pinv[v]);
+  }
+  for (int v = 0; v < V; ++v) _mm512_mask_storeu_epi64(rout + 8 * v, lanes[v], fromMont(acc[v], p[v], pinv[v]));
+}
+
+template <bool Lazy>
+void powerChainsFor(const int64_t* p, const int64_t* x, int64_t* r, int count, uint32_t n) {
+  switch ((count + 7) / 8) {
+    case 1: powerChains<1, Lazy>(p, x, r, count, n); break;
+    case 2: powerChains<2, Lazy>(p, x, r, count, n); break;
+    case 3: powerChains<3, Lazy>(p, x, r, count, n); break;
+    default: powerChains<4, Lazy>(p, x, r, count, n); break;
+  }
+}
+
 }  // namespace
+
+void powersIfma(const int64_t* p, const int64_t* x, int64_t* r, int count, uint32_t n) {
+  assert(count >= 1 && count <= 32 && n >= 1);
+  uint64_t largest = 0;
+  for (int i = 0; i < count; ++i) {
+    assert((p[i] & 1) && (uint64_t)p[i] < IFMA_MAX_P && (uint64_t)x[i] < (uint64_t)p[i]);
+    largest = largest > (uint64_t)p[i] ? largest : (uint64_t)p[i];
+  }
+  if (largest < (uint64_t(1) << 50))
+    powerChainsFor<true>(p, x, r, count, n);
+  else
+    powerChainsFor<false>(p, x, r, count, n);
+}
 
 void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n) {
   assert(count >= 1 && count <= 16 && n >= 32);

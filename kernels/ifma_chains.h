@@ -10,3 +10,7 @@ constexpr uint64_t IFMA_MAX_P = uint64_t(1) << 52;
 // k[i] = 2^(−n) mod p[i] for count ≤ 16 odd primes in (2^21, 2^52) and n ≥ 32, identical to
 // the portable chains. The caller checks the CPU, the range and n.
 void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n);
+
+// r[i] = x[i]^n mod p[i] for count ≤ 32 odd p[i] below 2^52, x[i] < p[i] and n ≥ 1, identical
+// to the portable chains. The caller checks the CPU and the range.
+void powersIfma(const int64_t* p, const int64_t* x, int64_t* r, int count, uint32_t n);

@@ -91,3 +91,48 @@ inline void powersOfTwo(const uint64_t* p, uint64_t* r, uint32_t n) {
   }
   for (int i = 0; i < N; ++i) r[i] = redc(x[i], pp[i], pinv[i]);
 }
+
+// One lane's Montgomery product for the multiplying chains, same bounds as chainSquare: lazy
+// (p < 2^62) takes x in [0, 2p) and y in [0, p), and returns a value in (0, 2p).
+template <bool Lazy>
+inline uint64_t chainMul(uint64_t x, uint64_t y, uint64_t p, uint64_t pinv) {
+  u128 t = (u128)x * y;
+  uint64_t lo = (uint64_t)t, hi = (uint64_t)(t >> 64);
+  uint64_t mh = (uint64_t)(((u128)(lo * pinv) * p) >> 64);
+  if (Lazy) return hi + p - mh;
+  return hi < mh ? hi - mh + p : hi - mh;
+}
+
+template <int N, bool Lazy>
+inline void powersChains(const uint64_t* p, const uint64_t* x, uint64_t* r, uint32_t n) {
+  uint64_t acc[N], y[N], pp[N], pinv[N];
+  for (int i = 0; i < N; ++i) {
+    assert((p[i] & 1) && p[i] >= 3 && x[i] < p[i] && (Lazy ? p[i] < LAZY_CHAIN_MAX_P : p[i] <= KERNEL_MAX_P));
+    pp[i] = p[i];
+    pinv[i] = inverseMod2_64(p[i]);
+    y[i] = modWide(x[i], 0, p[i]);  // Montgomery form of x
+    acc[i] = y[i];
+  }
+  for (uint32_t mask = firstBitBelowLeading(n); mask; mask >>= 1) {
+    for (int i = 0; i < N; ++i) acc[i] = chainSquare<Lazy>(acc[i], pp[i], pinv[i]);
+    if (n & mask)
+      for (int i = 0; i < N; ++i) acc[i] = chainMul<Lazy>(acc[i], y[i], pp[i], pinv[i]);
+  }
+  for (int i = 0; i < N; ++i) r[i] = redc(acc[i], pp[i], pinv[i]);
+}
+
+// r[i] = x[i]^n mod p[i], in [0, p[i]), for odd p[i] in [3, 2^63) and x[i] < p[i]: N chains
+// that square and multiply by their own x, for the bases other than 2 (x = b or b^(−1)).
+template <int N>
+inline void powers(const uint64_t* p, const uint64_t* x, uint64_t* r, uint32_t n) {
+  if (n == 0) {
+    for (int i = 0; i < N; ++i) r[i] = 1 % p[i];
+    return;
+  }
+  uint64_t largest = 0;
+  for (int i = 0; i < N; ++i) largest = largest > p[i] ? largest : p[i];
+  if (largest < LAZY_CHAIN_MAX_P)
+    powersChains<N, true>(p, x, r, n);
+  else
+    powersChains<N, false>(p, x, r, n);
+}

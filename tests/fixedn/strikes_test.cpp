@@ -170,6 +170,16 @@ TEST_F(StrikesFixture, OtherBasesByTableAndPastIt) {
   cleared.clear();
   Job(6, 17, 0x200, 100000);
   ExpectSame(WorkProcNotBase2_AP, Remove_AP, 1, 20000);
+  // Batches of sixteen across 2^52, where the IFMA chains give way to the portable ones.
+  const int64_t edge = int64_t{1} << 52;
+  cleared.clear();
+  Job(12, 1000, 0x03, int64_t{1} << 60);
+  ASSERT_TRUE(FindBaseInverses());
+  MaxpForWorkProcNotBase2 = INT64_MAX / 12;
+  ExpectSame(WorkProcNotBase2, Remove_Twin, edge - 3000, edge + 3000);
+  cleared.clear();
+  Job(5, 1001, 0x200, int64_t{1} << 60);
+  ExpectSame(WorkProcNotBase2_AP, Remove_AP, edge - 3000, edge + 3000);
 }
 
 TEST_F(StrikesFixture, PrimorialAcrossTheHandOver) {

@@ -12,6 +12,7 @@
 
 #include "engine/sieve_job.h"
 #include "fixedn/removal_rules.h"
+#include "kernels/batch_finders.h"
 #include "kernels/kernel_context.h"
 #include "kernels/primorial.h"
 #include "primes/primetable.h"
@@ -196,6 +197,31 @@ TEST_F(WorkProcedures, OtherBasesByTableAndByInversion) {
   Run(WorkProcNotBase2, 9000, 11000);
   ExpectEveryPrime(9000, 11000, [](uint64_t q) { return InversePower(7, 5, q); });
   EXPECT_EQ(workprocedure, WorkProcNotBase2_NoInverses);
+}
+
+// Sixteen primes per kernel call: across 2^32 and across 2^52 (where a batch leaves the IFMA
+// chains for the portable ones), on both paths, every residue as GMP has it, and no batch
+// draws at or beyond the loop's limit.
+TEST_F(WorkProcedures, OtherBaseBatchesAcrossTheKernelRanges) {
+  for (bool ifma : {true, false}) {
+    setIfmaAllowed(ifma);
+    for (int64_t edge : {int64_t{1} << 32, int64_t{1} << 52}) {
+      for (uint32_t base : {3u, 5u, 10u, 12u}) {
+        SCOPED_TRACE(testing::Message() << "ifma " << ifma << " edge " << edge << " base " << base);
+        removed.clear();
+        Job(base, 1000, 0x03);
+        ASSERT_TRUE(FindBaseInverses());
+        MaxpForWorkProcNotBase2 = INT64_MAX / base;
+        Run(WorkProcNotBase2, edge - 1500, edge + 1501);
+        ExpectEveryPrime(edge - 1500, edge + 1501, [base](uint64_t q) { return InversePower(base, 1000, q); });
+        removed.clear();
+        Job(base, 1001, 0x200);
+        Run(WorkProcNotBase2_AP, edge - 1500, edge + 1501);
+        ExpectEveryPrime(edge - 1500, edge + 1501, [base](uint64_t q) { return ProgressionResidue(base, 1001, q); });
+      }
+    }
+  }
+  setIfmaAllowed(true);
 }
 
 TEST_F(WorkProcedures, BaseInverseTableEntries) {

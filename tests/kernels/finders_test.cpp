@@ -2,6 +2,7 @@
 // every regime of p, their edge cases, and the batches slot by slot on both CPU paths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -185,6 +186,83 @@ TEST(BatchFinders, MixedSizesInOneBatch) {
     }
     findk0xM_SSE2();
     for (int i = 0; i < 12; ++i) ASSERT_EQ((uint64_t)k0k11[i], invPow2(1000003, p0p11[i])) << p0p11[i];
+  }
+}
+
+// The other-base batch: b^(−n) from b^(−1) and b^n from b, sixteen primes per call on both
+// paths, against the __int128 references and the single-prime finders, slot by slot, in
+// every regime (and at the edges of the IFMA range) and for every batch size.
+TEST(PowerBatch, AgreesSlotBySlotWithReferencesAndSinglePrimeFinders) {
+  ContextGuard guard;
+  std::mt19937_64 rng(15);
+  std::vector<ref::Regime> regimes(std::begin(ref::kRegimes), std::end(ref::kRegimes));
+  regimes.insert(regimes.begin(), {"tiny", 3, 200});
+  regimes.push_back({"just above 2^32", (uint64_t(1) << 32) + 1, (uint64_t(1) << 32) + 100000});
+  regimes.push_back({"near 2^50", (uint64_t(1) << 50) - 100000, (uint64_t(1) << 50) + 100000});
+  regimes.push_back({"just below 2^52", (uint64_t(1) << 52) - 100000, uint64_t(1) << 52});
+  regimes.push_back({"near 2^62", (uint64_t(1) << 62) - 100000, (uint64_t(1) << 62) + 100000});
+  regimes.push_back({"below 2^63", (uint64_t(1) << 63) - 100000, (uint64_t(1) << 63) - 1});
+  std::vector<uint32_t> ns = {0, 1, 2, 3, 1000, 1024, 1023, 0x7fffffffu};
+  for (int i = 0; i < 6; ++i) ns.push_back(randomExponent(rng));
+  for (const auto& regime : regimes) {
+    for (uint32_t n : ns) {
+      kernel._nvalue = (int32_t)n;
+      const uint32_t base = n % 3 == 0 ? 10 : 2 + rng() % 255254;
+      kernel._base = base;
+      int64_t p[POWER_BATCH], inv[POWER_BATCH], b[POWER_BATCH];
+      uint64_t wantInv[POWER_BATCH], wantPow[POWER_BATCH];
+      for (int i = 0; i < POWER_BATCH; ++i) {
+        do p[i] = (int64_t)ref::randomPrime(rng, regime.lo, regime.hi);
+        while (base % p[i] == 0);
+        b[i] = base % p[i];
+        inv[i] = (int64_t)ref::inverse(base, p[i]);
+        wantPow[i] = ref::powmod(base, n, p[i]);
+        wantInv[i] = ref::inverse(wantPow[i], p[i]);
+        kernel._baseinverse = inv[i];
+        ASSERT_EQ((uint64_t)findbotherbases(p[i]), wantInv[i]) << p[i];
+      }
+      SCOPED_TRACE(testing::Message() << regime.name << " n=" << n << " b=" << base);
+      for (bool ifma : {true, false}) {
+        setIfmaAllowed(ifma);
+        for (int count : {POWER_BATCH, 1, 7, 8, 9, 15}) {
+          int64_t r[POWER_BATCH];
+          std::fill(std::begin(r), std::end(r), -1);
+          findpowersBatch(p, inv, r, count);
+          for (int i = 0; i < count; ++i) ASSERT_EQ((uint64_t)r[i], wantInv[i]) << "slot " << i << " of " << count << " ifma " << ifma;
+          for (int i = count; i < POWER_BATCH; ++i) ASSERT_EQ(r[i], -1) << "slot " << i << " past the batch was written";
+          findpowersBatch(p, b, r, count);
+          for (int i = 0; i < count; ++i) ASSERT_EQ((uint64_t)r[i], wantPow[i]) << "slot " << i << " of " << count << " ifma " << ifma;
+        }
+      }
+    }
+  }
+}
+
+// One prime at or above 2^52 sends the whole batch to the portable chains; zero bases (p
+// divides b) give 0 except for n = 0.
+TEST(PowerBatch, MixedSizesAndZeroBases) {
+  ContextGuard guard;
+  std::mt19937_64 rng(16);
+  for (int round = 0; round < 60; ++round) {
+    const uint32_t n = round < 3 ? round : randomExponent(rng);
+    kernel._nvalue = (int32_t)n;
+    int64_t p[POWER_BATCH], x[POWER_BATCH], r[POWER_BATCH];
+    for (int i = 0; i < POWER_BATCH; ++i) {
+      const auto& regime = ref::kRegimes[rng() % std::size(ref::kRegimes)];
+      p[i] = (int64_t)ref::randomPrime(rng, std::max<uint64_t>(regime.lo, 3), regime.hi);
+      x[i] = i % 5 == 0 ? 0 : (int64_t)(rng() % (uint64_t)p[i]);
+    }
+    if (round % 2) {
+      const int at = (int)(rng() % POWER_BATCH);
+      p[at] = (int64_t)ref::primeAtOrAbove(uint64_t(1) << 52);
+      x[at] = (int64_t)(rng() % (uint64_t)p[at]);
+    }
+    for (bool ifma : {true, false}) {
+      setIfmaAllowed(ifma);
+      findpowersBatch(p, x, r, POWER_BATCH);
+      for (int i = 0; i < POWER_BATCH; ++i)
+        ASSERT_EQ((uint64_t)r[i], ref::powmod(x[i], n, p[i])) << "p=" << p[i] << " x=" << x[i] << " n=" << n;
+    }
   }
 }
 
