@@ -65,20 +65,20 @@ TEST(WindowAbove2To32, DenseRangeAcrossTheHandOver) {
 // Values chosen so that window primes divide them, between random survivors: an array of
 // k spread far and wide, across 2^32 (twins, with the inline twin procedure) and across
 // 2^46 (where the six-prime procedures hand over to the collecting one).
-std::string CraftedFile(int64_t depth, uint32_t n, int64_t windowEnd, unsigned seed) {
+std::string CraftedFile(int64_t depth, uint32_t n, int64_t windowEnd, unsigned seed, uint32_t base = 2) {
   std::set<int64_t> values;
   std::vector<uint64_t> primes = oddPrimesBetween(static_cast<uint64_t>(depth) + 1, static_cast<uint64_t>(windowEnd));
   std::mt19937_64 rng(seed);
   for (size_t i = 0; i < primes.size(); i += primes.size() / 150 + 1) {
-    mpz_class x, two = 2, q = static_cast<unsigned long>(primes[i]);
-    mpz_powm_ui(x.get_mpz_t(), two.get_mpz_t(), n, q.get_mpz_t());
+    mpz_class x, b = base, q = static_cast<unsigned long>(primes[i]);
+    mpz_powm_ui(x.get_mpz_t(), b.get_mpz_t(), n, q.get_mpz_t());
     mpz_invert(x.get_mpz_t(), x.get_mpz_t(), q.get_mpz_t());
     int64_t k = (i % 2) ? x.get_si() : static_cast<int64_t>(primes[i]) - x.get_si();  // -1 or +1 member
-    if (k % 2 == 0) k += static_cast<int64_t>(primes[i]);
+    if (k % 2 == int64_t{base % 2}) k += static_cast<int64_t>(primes[i]);  // odd k for even bases, even for odd
     values.insert(k);
   }
-  for (int i = 0; i < 300; ++i) values.insert(static_cast<int64_t>(rng() % (uint64_t{1} << 44)) | 1);
-  std::string text = std::to_string(depth) + ":T:1:2:3\n";
+  for (int i = 0; i < 300; ++i) values.insert((static_cast<int64_t>(rng() % (uint64_t{1} << 44)) | 3) - int64_t{base % 2});
+  std::string text = std::to_string(depth) + ":T:1:" + std::to_string(base) + ":3\n";
   for (int64_t k : values) text += std::to_string(k) + " " + std::to_string(n) + "\n";
   return text;
 }
@@ -91,6 +91,18 @@ TEST(WindowAbove2To32, CraftedStrikesAcross2To32) {
 TEST(WindowAbove2To32, CraftedStrikesAcross2To46) {
   const int64_t depth = (int64_t{1} << 46) - 300000, stop = (int64_t{1} << 46) + 1000000;
   CheckWindowRuns(CraftedFile(depth, 999, stop, 11), OracleJob(0x03, 2, 999), stop);
+}
+
+// Other bases through the sixteen-prime batches: across 2^32, and across 2^52 where a batch
+// leaves the IFMA chains for the portable ones.
+TEST(WindowAbove2To32, CraftedStrikesOtherBases) {
+  for (uint32_t base : {3u, 5u, 10u, 12u}) {
+    SCOPED_TRACE(base);
+    const int64_t depth32 = (int64_t{1} << 32) - 20000, stop32 = (int64_t{1} << 32) + 300000;
+    CheckWindowRuns(CraftedFile(depth32, 1000, stop32, base, base), OracleJob(0x03, base, 1000), stop32);
+    const int64_t depth52 = (int64_t{1} << 52) - 100000, stop52 = (int64_t{1} << 52) + 200000;
+    CheckWindowRuns(CraftedFile(depth52, 1001, stop52, base + 1, base), OracleJob(0x03, base, 1001), stop52);
+  }
 }
 
 }  // namespace
