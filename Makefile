@@ -8,7 +8,7 @@ CMAKE_ARGS ?=
 # A subset of the tests, as a ctest -R pattern (empty: every test).
 TESTS ?=
 
-.PHONY: all deps demo test bench asan install clean
+.PHONY: all deps demo test bench asan tsan install clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
@@ -36,10 +36,18 @@ bench:
 install: all
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
+# The tests of what runs on several threads, under ThreadSanitizer (TSAN_TESTS=. for all).
+TSAN_TESTS ?= ThreadCounts|ThreadedInterrupts|StrikesFixture|PrimeSource.Sources|OrdaxThreads|Signals
+tsan:
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_TSAN=ON $(CMAKE_ARGS) >/dev/null
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON $(CMAKE_ARGS) >/dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz
