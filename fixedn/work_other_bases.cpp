@@ -14,7 +14,27 @@
 
 namespace {
 constexpr uint32_t MAX_TABLE_BASE = 255255;
-}
+
+// Division by the run's base without a divide instruction, for the table method (p < 2^63/b):
+// floor(p/b) = high word of p·(floor(2^64/b) + 1), exact for p < 2^64/b since the error
+// p/2^64 stays below 1/b; and the exact quotient of a multiple of b by a shift and the
+// inverse of b's odd part modulo 2^64. One per thread, rebuilt when the base changes.
+struct BaseDivider {
+  uint64_t base = 0, magic = 0, oddInverse = 0;
+  int shift = 0;
+  void Prepare(uint64_t b) {
+    if (b == base) return;
+    base = b;
+    magic = (uint64_t)(((unsigned __int128)1 << 64) / b) + 1;
+    shift = __builtin_ctzll(b);
+    oddInverse = inverseMod2_64(b >> shift);
+  }
+  uint64_t Quotient(uint64_t p) const { return (uint64_t)(((unsigned __int128)p * magic) >> 64); }
+  uint64_t ExactQuotient(uint64_t m) const { return (m >> shift) * oddInverse; }
+};
+thread_local BaseDivider divider;
+
+}  // namespace
 
 bool FindBaseInverses() {
   baseinverses.clear();
@@ -29,14 +49,16 @@ bool FindBaseInverses() {
 }
 
 void OtherBaseResidues(const int64_t* p, int count, int64_t maxTableP, int64_t* inv, int64_t* k) {
-  const int64_t b = kernel._base;
+  const uint64_t b = kernel._base;
+  divider.Prepare(b);
   alignas(64) int64_t live[POWER_BATCH], x[POWER_BATCH], r[POWER_BATCH];
   int at[POWER_BATCH], lanes = 0;
   for (int i = 0; i < count; ++i) {
     if (p[i] <= maxTableP) {
-      const int64_t e = baseinverses[static_cast<size_t>(p[i] % b)];
+      const uint64_t q = (uint64_t)p[i];
+      const uint64_t e = baseinverses[static_cast<size_t>(q - divider.Quotient(q) * b)];
       // e·r ≡ −1 (mod b) for r = p mod b, so b divides e·p + 1 and the quotient is b^(−1) mod p.
-      inv[i] = e == 0 ? 0 : (e * p[i] + 1) / b;  // e = 0: p divides b
+      inv[i] = e == 0 ? 0 : (int64_t)divider.ExactQuotient(e * q + 1);  // e = 0: p divides b
     } else {
       inv[i] = GetBaseInverse(p[i]);  // 0 when p divides b or is not prime
     }

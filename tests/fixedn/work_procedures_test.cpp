@@ -224,6 +224,28 @@ TEST_F(WorkProcedures, OtherBaseBatchesAcrossTheKernelRanges) {
   setIfmaAllowed(true);
 }
 
+// The table method's division by b (a multiply-high and an exact quotient) up to its limit
+// 2^63/b, and the inversion past it, for an odd base, a power of two and the largest table.
+TEST_F(WorkProcedures, OtherBasesUpToTheTableLimit) {
+  for (uint32_t base : {100003u, 131072u, 255255u}) {
+    SCOPED_TRACE(base);
+    removed.clear();
+    Job(base, 77, 0x03);
+    ASSERT_TRUE(FindBaseInverses());
+    MaxpForWorkProcNotBase2 = INT64_MAX / base;
+    const int64_t start = MaxpForWorkProcNotBase2 - 3000, end = MaxpForWorkProcNotBase2 + 3000;
+    Run(WorkProcNotBase2, start, end);
+    // Past the limit the inversion's primality check skips the composites the source delivers.
+    const int64_t limit = MaxpForWorkProcNotBase2;
+    ExpectEveryPrime(start, end, [base, limit](uint64_t q) {
+      mpz_class z = static_cast<unsigned long>(q);
+      if (static_cast<int64_t>(q) > limit && mpz_probab_prime_p(z.get_mpz_t(), 30) == 0) return int64_t{-1};
+      return InversePower(base, 77, q);
+    });
+    EXPECT_EQ(workprocedure, WorkProcNotBase2_NoInverses);
+  }
+}
+
 TEST_F(WorkProcedures, BaseInverseTableEntries) {
   Job(10, 1, 0x01);
   ASSERT_TRUE(FindBaseInverses());
