@@ -4,7 +4,12 @@
 // to another thread. Chunks in flight are bounded by a small multiple of the thread count.
 #include "engine/threaded_loop.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -14,6 +19,7 @@
 #include <vector>
 
 #include "common/print.h"
+#include "engine/progress_line.h"
 #include "engine/sieve_file.h"
 #include "fixedn/clear.h"
 #include "fixedn/removal_rules.h"
@@ -24,9 +30,6 @@
 
 namespace {
 
-// Primes per chunk: a few milliseconds of work at the usual exponents, so a stop is noticed
-// quickly, yet enough to make the hand-over cost small.
-constexpr size_t CHUNK_PRIMES = 4096;
 constexpr unsigned CHUNKS_PER_THREAD = 4;
 constexpr int64_t PAIR_LIMIT = int64_t{1} << 32;
 constexpr int64_t BIT46 = int64_t{1} << 46;
@@ -76,16 +79,144 @@ WorkProcedure PairingSuccessor(WorkProcedure w) {
   return WorkProcPrimorial_AP_Bigp;
 }
 
+// Primes kept around each place the loop's thread must see a prime's value: enough for the
+// longest group (twelve primes) on either side, so that the prime a group was drawn at, the
+// prime that ends it and the next drawn prime are all at hand.
+constexpr uint32_t NEAR = 13;
+// Primes a worker draws before computing their classes; a stop is noticed between batches.
+constexpr uint32_t BATCH = 4096;
+// The report bit of the fixed-n loop: a report point falls at the first drawn prime after each
+// multiple of it.
+constexpr int64_t REPORT_STEP = 0x1000000;
+
+struct KeptPrime {
+  uint32_t index;  // place among the chunk's primes
+  int64_t p;
+};
+
+// A range (lo, hi] of the number line and what its primes leave for the loop's thread: how
+// many there are, their classes, and the few primes whose values the walk needs. Everything
+// else about the range stays with the worker.
 struct Chunk {
-  std::vector<int64_t> primes;
-  std::vector<Strike> strikes;
-  bool last = false;  // the prime source reached maxp: next is the first prime not below it
-  int64_t next = 0;
+  // Set by the loop's thread before the chunk is handed out.
+  int64_t lo = 0, hi = 0, maxp = 0;
+  // Filled by a worker.
+  uint32_t count = 0;                // primes in (lo, hi] below maxp
+  std::vector<Strike> strikes;       // index is the place among the chunk's primes
+  std::vector<KeptPrime> kept;       // ascending by index
+  bool last = false;  // the range reaches maxp: next is the first prime not below it
+  int64_t next = 0;   // the first prime after the range
   bool computed = false;  // guarded by the workers' mutex
   bool failed = false;    // the worker ran out of memory
 };
 
-// Applies computed chunks as the work procedures would, prime after prime.
+// The chunk after lo: a whole number of the prime source's segments, wider as p grows so
+// that a worker's start (a few thousand sieving primes placed afresh) stays a small share
+// of its work, and split at 2^32 and 2^46 where the work procedures hand over.
+int64_t ChunkEnd(int64_t lo, uint64_t span) {
+  const double wanted = 64.0 * std::sqrt(static_cast<double>(lo));
+  const uint64_t segments = std::clamp<uint64_t>(static_cast<uint64_t>(wanted / span) + 1, 1, 64);
+  const int64_t width = static_cast<int64_t>(segments * span);
+  int64_t hi = (lo / width + 1) * width;
+  for (int64_t split : {PAIR_LIMIT, BIT46})
+    if (lo < split && hi > split) hi = split;
+  return hi;
+}
+
+// The failure a worker simulates at a chunk holding this number (a test switch read from the
+// environment at the start of a threaded run), so the out-of-memory path can be exercised.
+int64_t failAt = 0;
+
+// Draws the chunk's primes from the worker's own source and computes their classes,
+// keeping the primes the walk will need: the first and last NEAR of the chunk, NEAR after
+// each report step, and NEAR on either side of every prime that strikes.
+class ChunkWorker {
+ public:
+  explicit ChunkWorker(const StrikeContext& ctx) : ctx_(ctx), source_(0) {}
+
+  // False when stopped before the end.
+  bool Compute(Chunk& c, const std::atomic<bool>& stop) {
+    c.count = 0;
+    c.strikes.clear();
+    c.kept.clear();
+    c.last = false;
+    if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
+    source_.Init(c.lo, false);
+    uint32_t carry = NEAR;  // primes still to keep from the next one on
+    uint32_t tailCount = 0;
+    int64_t nextStep = (c.lo / REPORT_STEP + 1) * REPORT_STEP;
+    bool end = false;
+    while (!end) {
+      if (stop.load(std::memory_order_relaxed)) return false;
+      const uint32_t n = source_.Take(primes_, BATCH, std::min(c.hi, c.maxp - 1));
+      if (n < BATCH) {
+        c.next = source_.Peek();
+        c.last = c.next >= c.maxp;
+        end = true;
+      }
+      const uint32_t base = c.count;
+      spans_.clear();
+      // Keeps [from, from + len) of this batch; what lies beyond it carries into the next.
+      auto keep = [&](uint32_t from, uint32_t len) {
+        const uint32_t to = std::min(n, from + len);
+        if (from < to) spans_.push_back({from, to});
+        if (from + len > n) carry = std::max(carry, from + len - n);
+      };
+      const uint32_t carried = carry;
+      carry = 0;
+      keep(0, carried);
+      while (n > 0 && nextStep <= primes_[n - 1]) {
+        const uint32_t i = static_cast<uint32_t>(std::lower_bound(primes_, primes_ + n, nextStep) - primes_);
+        keep(i, NEAR);
+        nextStep += REPORT_STEP;
+      }
+      found_.clear();
+      FindStrikes(ctx_, primes_, n, found_);
+      for (const Strike& s : found_) {
+        c.strikes.push_back({s.k, base + s.index, s.slot});
+        if (s.index < NEAR) {  // the window reaches back into the last batch
+          for (uint32_t t = 0; t < tailCount; ++t)
+            if (tail_[t].index + NEAR >= base + s.index) c.kept.push_back(tail_[t]);
+        }
+        keep(s.index >= NEAR ? s.index - NEAR : 0, s.index >= NEAR ? 2 * NEAR + 1 : s.index + NEAR + 1);
+      }
+      if (end) {  // the last primes of the chunk
+        for (uint32_t t = 0; t < tailCount; ++t) c.kept.push_back(tail_[t]);
+        keep(n > NEAR ? n - NEAR : 0, NEAR);
+      }
+      for (const auto& [from, to] : spans_)
+        for (uint32_t i = from; i < to; ++i) c.kept.push_back({base + i, primes_[i]});
+      // The last NEAR primes seen, for windows that reach back from the next batch.
+      if (n >= NEAR) {
+        tailCount = NEAR;
+        for (uint32_t t = 0; t < NEAR; ++t) tail_[t] = {base + n - NEAR + t, primes_[n - NEAR + t]};
+      } else {
+        for (uint32_t i = 0; i < n; ++i) {
+          if (tailCount == NEAR) std::copy(tail_ + 1, tail_ + NEAR, tail_), --tailCount;
+          tail_[tailCount++] = {base + i, primes_[i]};
+        }
+      }
+      c.count += n;
+    }
+    std::sort(c.kept.begin(), c.kept.end(), [](const KeptPrime& a, const KeptPrime& b) { return a.index < b.index; });
+    c.kept.erase(std::unique(c.kept.begin(), c.kept.end(),
+                             [](const KeptPrime& a, const KeptPrime& b) { return a.index == b.index; }),
+                 c.kept.end());
+    return true;
+  }
+
+ private:
+  const StrikeContext& ctx_;
+  PrimeSource source_;
+  std::vector<Strike> found_;
+  int64_t primes_[BATCH];
+  std::vector<std::pair<uint32_t, uint32_t>> spans_;  // [from, to) of the batch to keep
+  KeptPrime tail_[NEAR];
+};
+
+// Applies computed chunks as the work procedures would, prime after prime. Only the kept
+// primes are visited; the stretches between them (no class, no report step, no group that
+// needs a value) are passed over by counting.
 class Walker {
  public:
   Walker(LoopPoints& points, Procedure procedure, Procedure successor)
@@ -95,11 +226,15 @@ class Walker {
   bool Walk(const Chunk& c) {
     const Strike* s = c.strikes.data();
     const Strike* end = s + c.strikes.size();
-    for (uint32_t i = 0; i < c.primes.size(); ++i) {
+    uint32_t at = 0;
+    for (const KeptPrime& kp : c.kept) {
+      if (kp.index > at && !Skip(kp.index - at)) return false;
       const Strike* first = s;
-      while (s != end && s->index == i) ++s;
-      if (!Feed(c.primes[i], first, static_cast<uint32_t>(s - first))) return false;
+      while (s != end && s->index == kp.index) ++s;
+      if (!Feed(kp.p, first, static_cast<uint32_t>(s - first))) return false;
+      at = kp.index + 1;
     }
+    if (c.count > at && !Skip(c.count - at)) return false;
     if (!c.last) return true;
     // The batch procedures never draw a prime at or beyond maxp: a batch ends short there.
     if (batchLeft_ > 0) {
@@ -109,11 +244,17 @@ class Walker {
     return Feed(c.next, nullptr, 0);
   }
 
+  // The run stops at p, every prime below it applied (held ones through the flush).
+  void StopAt(int64_t p) {
+    if (!points_.AtDrawnPrime(p)) Flush();
+  }
+
   // Applies the primes held back (the loop's flush before a save).
   void Flush() {
     for (const Held& h : held_) Apply(h.p, heldStrikes_.data() + h.first, h.count);
     held_.clear();
     heldStrikes_.clear();
+    heldCount_ = 0;
   }
 
  private:
@@ -125,7 +266,10 @@ class Walker {
   static void Apply(int64_t p, const Strike* s, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) ClearRoutine(s[i].k, p);
   }
+  // Only primes with classes are stored; the others are counted.
   void Hold(int64_t p, const Strike* s, uint32_t n) {
+    ++heldCount_;
+    if (n == 0) return;
     held_.push_back({p, static_cast<uint32_t>(heldStrikes_.size()), n});
     heldStrikes_.insert(heldStrikes_.end(), s, s + n);
   }
@@ -137,10 +281,51 @@ class Walker {
           if (heldStrikes_[h.first + i].slot == slot) ClearRoutine(heldStrikes_[h.first + i].k, h.p);
     held_.clear();
     heldStrikes_.clear();
+    heldCount_ = 0;
   }
   bool EndOfBatch() {
     if (proc_.twinInline) FlushTwin();
     return !points_.AfterWork(drawn_);
+  }
+
+  // m primes without classes whose values the walk does not need: none is at a report step,
+  // none ends a group that applies classes, and the run's end is not among them. Only the
+  // counts move: the primes the loop draws (its progress countdown), the primes held, the
+  // place in the current batch.
+  bool Skip(uint64_t m) {
+    if (batchLeft_ > 0) {
+      const uint64_t take = std::min<uint64_t>(m, static_cast<uint64_t>(batchLeft_));
+      batchLeft_ -= static_cast<int>(take);
+      m -= take;
+      if (batchLeft_ == 0 && !EndOfBatch()) return false;
+    }
+    if (m == 0) return true;
+    switch (proc_.grouping) {
+      case Grouping::Pairs:
+      case Grouping::Collect: {
+        const uint64_t size = proc_.grouping == Grouping::Pairs ? 2 : 6;
+        progressCountdown -= static_cast<int64_t>(m);
+        const uint64_t total = heldCount_ + m;
+        if (total >= size) Flush();  // what it holds has no classes: nothing is applied
+        heldCount_ = static_cast<uint32_t>(total % size);
+        break;
+      }
+      case Grouping::Sixes:
+      case Grouping::Twelves: {
+        const uint64_t size = proc_.grouping == Grouping::Sixes ? 6 : 12;
+        progressCountdown -= static_cast<int64_t>((m + size - 1) / size);
+        const uint64_t into = m % size;
+        if (into != 0) {
+          batchLeft_ = static_cast<int>(size - into);
+          drawn_ = 0;  // not needed: no prime of this batch has a class
+        }
+        break;
+      }
+      case Grouping::Single:
+        progressCountdown -= static_cast<int64_t>(m);
+        break;
+    }
+    return true;
   }
 
   bool Feed(int64_t p, const Strike* s, uint32_t n) {
@@ -159,7 +344,7 @@ class Walker {
       case Grouping::Pairs:
       case Grouping::Collect:
         Hold(p, s, n);
-        if (held_.size() == (proc_.grouping == Grouping::Pairs ? 2u : 6u)) Flush();
+        if (heldCount_ == (proc_.grouping == Grouping::Pairs ? 2u : 6u)) Flush();
         break;
       case Grouping::Sixes:
       case Grouping::Twelves:
@@ -179,16 +364,19 @@ class Walker {
   LoopPoints& points_;
   Procedure proc_;
   Procedure successor_;
-  std::vector<Held> held_;
+  std::vector<Held> held_;  // held primes that have classes
   std::vector<Strike> heldStrikes_;
-  int batchLeft_ = 0;  // primes the current batch still takes
-  int64_t drawn_ = 0;  // the prime the loop drew for the current batch
+  uint32_t heldCount_ = 0;  // held primes, with classes or not
+  int batchLeft_ = 0;       // primes the current batch still takes
+  int64_t drawn_ = 0;       // the prime the loop drew for the current batch
 };
+
+bool Running() { return job.State == STATE_PREPARING || job.State == STATE_SIEVING; }
 
 Walker* activeWalker = nullptr;
 void FlushActiveWalker() { activeWalker->Flush(); }
 
-// The computing threads and their queue.
+// The computing threads and their queue. Each thread runs its own prime source.
 class Workers {
  public:
   Workers(const StrikeContext& ctx, unsigned count) : ctx_(ctx) {
@@ -203,6 +391,7 @@ class Workers {
       std::lock_guard<std::mutex> lock(m_);
       stop_ = true;
     }
+    stopNow_.store(true, std::memory_order_relaxed);
     work_.notify_all();
     for (std::thread& t : threads_) t.join();
   }
@@ -216,13 +405,22 @@ class Workers {
     }
     work_.notify_one();
   }
-  void WaitComputed(Chunk* c) {
+  // False when the run was stopped from outside (an interrupt, a terminate signal) while
+  // waiting for c. A stop the walk itself caused (a count or rate criterion) waits: the walk
+  // must go on to the prime at which one thread would stop.
+  bool WaitComputed(Chunk* c) {
+    const bool runningBefore = Running();
     std::unique_lock<std::mutex> lock(m_);
-    done_.wait(lock, [c] { return c->computed; });
+    while (!c->computed) {
+      done_.wait_for(lock, std::chrono::milliseconds(20));
+      if (!c->computed && runningBefore && !Running()) return false;
+    }
+    return true;
   }
 
  private:
   void Run() {
+    std::unique_ptr<ChunkWorker> worker;
     for (;;) {
       Chunk* c;
       {
@@ -234,8 +432,8 @@ class Workers {
       }
       bool failed = false;
       try {
-        c->strikes.clear();
-        FindStrikes(ctx_, c->primes.data(), static_cast<uint32_t>(c->primes.size()), c->strikes);
+        if (!worker) worker = std::make_unique<ChunkWorker>(ctx_);
+        if (!worker->Compute(*c, stopNow_)) return;
       } catch (const std::bad_alloc&) {
         failed = true;
       }
@@ -253,23 +451,9 @@ class Workers {
   std::condition_variable work_, done_;
   std::deque<Chunk*> queue_;
   bool stop_ = false;
+  std::atomic<bool> stopNow_{false};
   std::vector<std::thread> threads_;
 };
-
-// Draws the next chunk of primes from the prime source (this thread's, as the loop would).
-void Fill(Chunk& c) {
-  c.primes.clear();
-  c.last = false;
-  while (c.primes.size() < CHUNK_PRIMES) {
-    const int64_t p = soe2_next();
-    if (p >= job.maxp) {
-      c.last = true;
-      c.next = p;
-      return;
-    }
-    c.primes.push_back(p);
-  }
-}
 
 // A worker ran out of memory: every prime below `resume` has been applied (held ones now), so
 // the file can claim resume − 1; the run stops there.
@@ -319,23 +503,34 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   activeWalker = &walker;
   workflush = FlushActiveWalker;
 
+  if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
+  const uint64_t span = soe2_segment_span();
+  int64_t resume = soe2_peek();  // the first prime not yet applied
+  int64_t lo = job.firstp;
   size_t head = 0, inFlight = 0;
   bool drawnAll = false;
   for (;;) {
     while (inFlight < ring && !drawnAll) {
       Chunk& c = *chunks[(head + inFlight) % ring];
-      Fill(c);
-      drawnAll = c.last;
+      c.lo = lo;
+      c.hi = ChunkEnd(lo, span);
+      c.maxp = job.maxp;
+      drawnAll = c.hi >= job.maxp - 1;
+      lo = c.hi;
       workers.Submit(&c);
       ++inFlight;
     }
     Chunk& c = *chunks[head];
-    workers.WaitComputed(&c);
+    if (!workers.WaitComputed(&c)) {
+      walker.StopAt(resume);
+      return true;
+    }
     if (c.failed) {
-      StopOutOfMemory(walker, c.primes.empty() ? c.next : c.primes.front());
+      StopOutOfMemory(walker, resume);
       return true;
     }
     if (!walker.Walk(c) || c.last) return true;
+    resume = c.next;
     head = (head + 1) % ring;
     --inFlight;
   }

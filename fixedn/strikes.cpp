@@ -79,15 +79,22 @@ uint32_t Pairs(const int64_t* primes, uint32_t count, Kernel kernelPair, Step st
   return i;
 }
 
-void Base2(const int64_t* primes, uint32_t count, Batch& batch) {
+void Base2(const StrikeContext& ctx, const int64_t* primes, uint32_t count, Batch& batch) {
   auto step = [&](uint32_t i, int64_t p, int64_t k0) { batch.Apply(i, p, k0); };
   uint32_t i = Pairs(primes, count, pair_findbbase2, step);
   alignas(64) int64_t p[WIDE], k[WIDE];
+  // The plain +1, −1 and twin rules strike k0 or p − k0 only; at large p both mostly lie
+  // beyond MaxNum, and such a prime is passed over without calling the rule.
+  const bool onlyEnds = ctx.rule == Remove_Plus || ctx.rule == Remove_Minus || ctx.rule == Remove_Twin;
+  const int64_t maxNum = job.MaxNum;
   for (; i < count; i += WIDE) {
     const uint32_t n = count - i < WIDE ? count - i : WIDE;
     for (uint32_t j = 0; j < WIDE; ++j) p[j] = primes[i + (j < n ? j : n - 1)];
     findk0xM(p, k);
-    for (uint32_t j = 0; j < n; ++j) batch.Apply(i + j, p[j], k[j]);
+    for (uint32_t j = 0; j < n; ++j) {
+      if (onlyEnds && k[j] > maxNum && p[j] - k[j] > maxNum) continue;
+      batch.Apply(i + j, p[j], k[j]);
+    }
   }
 }
 
@@ -158,7 +165,7 @@ void FindStrikes(const StrikeContext& ctx, const int64_t* primes, uint32_t count
   RecordingScope scope(ctx, out);
   Batch batch(ctx, out);
   switch (ctx.finder) {
-    case StrikeFinder::Base2: Base2(primes, count, batch); break;
+    case StrikeFinder::Base2: Base2(ctx, primes, count, batch); break;
     case StrikeFinder::Base2AP: Base2AP(primes, count, batch); break;
     case StrikeFinder::OtherBase: OtherBase(ctx, primes, count); break;
     case StrikeFinder::OtherBaseAP: OtherBaseAP(primes, count, batch); break;

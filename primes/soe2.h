@@ -49,6 +49,26 @@ class PrimeSource {
     return *stagedNext_++;
   }
 
+  // Takes up to `room` numbers of the sequence, each at most `limit`, into out; returns how
+  // many. Fewer than room means the next number lies above limit (it stays in place).
+  uint32_t Take(int64_t* out, uint32_t room, int64_t limit) {
+    uint32_t n = 0;
+    while (n < room) {
+      if (stagedNext_ == stagedEnd_) [[unlikely]] Refill();
+      const int64_t* from = stagedNext_;
+      const int64_t* to = stagedEnd_;
+      if (to - from > room - n) to = from + (room - n);
+      if (to[-1] > limit) {  // the run ends inside the staged numbers
+        while (from != to && *from <= limit) out[n++] = *from++;
+        stagedNext_ = from;
+        return n;
+      }
+      while (from != to) out[n++] = *from++;
+      stagedNext_ = from;
+    }
+    return n;
+  }
+
   struct State;
 
  private:
