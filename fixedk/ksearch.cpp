@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "engine/sieve_job.h"
 #include "fixedk/fixed_multiplier.h"
@@ -133,29 +134,148 @@ bool SkipByResidue(const KSearchContext& ctx, int64_t p) {
 // ones, whose products overlap in the interleaved power runs.
 double WalkFactor(uint64_t g) { return g <= 3 ? 2.5 : 3.0; }
 
+// Giant steps of the class search per table entry (a start and each step, a product and a
+// probe). With it the estimates chose well on whole jobs: the class search is taken for most
+// primes and pays where the survivors are sparse (5·2^n + 1: 0.83 of the time), and is
+// neutral on 3·2^n − 1, whose survivors fill half of the classes.
+constexpr double kLookupsPerEntry = 3.0;
+
+// Montgomery form of 2^e and of 2^(−e) mod p: the exponent engine with a doubling or a
+// halving step from the Montgomery form of 2 or 1/2.
+uint64_t MontTwoPower(const MontgomeryModulus& m, uint32_t e) {
+  if (e == 0) return m.one();
+  const uint64_t two = doubleModP(m.one(), m.p);
+  return runExponentBits(m, two, e, firstBitBelowLeading(e), [&m](uint64_t x) { return doubleModP(x, m.p); });
+}
+uint64_t MontHalfPower(const MontgomeryModulus& m, uint32_t e) {
+  if (e == 0) return m.one();
+  const uint64_t half = halveModP(m.one(), m.p);
+  return runExponentBits(m, half, e, firstBitBelowLeading(e), [&m](uint64_t x) { return halveModP(x, m.p); });
+}
+
+// out[i] = x·w^i mod p for i < count, x plain and w in Montgomery form (so every product is
+// plain again): four interleaved chains stepping by w^4, as PowerRun.
+void MontRun(uint64_t* out, uint64_t x, uint32_t count, const MontgomeryModulus& m, uint64_t w) {
+  uint32_t i = 0;
+  for (; i < count && i < kPowerLanes; ++i) {
+    out[i] = x;
+    x = m.mul(x, w);
+  }
+  if (i == count) return;
+  const uint64_t w4 = m.square(m.square(w));
+  for (; i + kPowerLanes <= count; i += kPowerLanes) {
+    out[i] = m.mul(out[i - 4], w4);
+    out[i + 1] = m.mul(out[i - 3], w4);
+    out[i + 2] = m.mul(out[i - 2], w4);
+    out[i + 3] = m.mul(out[i - 1], w4);
+  }
+  for (; i < count; ++i) out[i] = m.mul(out[i - 4], w4);
+}
+
+constexpr uint32_t kMaxClassModulus = *std::max_element(std::begin(kClassModuli), std::end(kClassModuli));
+
+// The classes of one screening result (a ≡ a0 mod t) that still hold candidates.
+struct ClassSet {
+  const uint16_t* r = nullptr;
+  const uint16_t* step = nullptr;  // the power of 2^(−d·t) from a lane's previous class
+  uint32_t size = 0;
+  uint32_t reach = 0;  // the largest step, in units of t, from a class to the one four further on
+};
+
+ClassSet ClassesOf(const KClassTable& table, uint32_t t, uint32_t a0) {
+  const uint32_t slot = table.slot[t] + a0;
+  ClassSet c;
+  c.r = table.r.data() + table.begin[slot];
+  c.step = table.step.data() + table.begin[slot];
+  c.size = table.begin[slot + 1] - table.begin[slot];
+  c.reach = table.reach[slot];
+  return c;
+}
+
+// The search over the surviving classes r alone, a = r + Q·i: one table of the baby steps
+// k·2^(d·Q·i) for i < tableLen serves every class, and each class walks its giant steps
+// ∓2^(−MinNum − d·r − d·Q·tableLen·y) against it. Classes are taken four at a time, each lane
+// reaching its next class by a power of 2^(−d·t), so the products of the lanes overlap.
+void SearchClasses(const KSearchContext& ctx, const MontgomeryModulus& m, uint64_t kp, uint32_t t, uint32_t Q,
+                   const ClassSet& cls, uint64_t count, uint32_t tableLen, KScratch& sc) {
+  const uint32_t d = ctx.adiff;
+  const uint64_t perClass = (count + Q - 1) / Q;  // values of i in the fullest class
+  const uint32_t steps = static_cast<uint32_t>((perClass + tableLen - 1) / tableLen);
+  if (tableLen > sc.table.capacity()) sc.table.Reserve(tableLen);
+  // The table, in blocks as BabyGiantSearch builds it.
+  constexpr uint32_t kBlock = 64;
+  uint64_t block[kBlock];
+  const uint64_t twoQ = MontTwoPower(m, d * Q);
+  uint64_t x = kp;
+  for (uint32_t i = 0; i < tableLen;) {
+    const uint32_t n = std::min(kBlock, tableLen - i);
+    MontRun(block, x, n, m, twoQ);
+    x = m.mul(block[n - 1], twoQ);
+    for (uint32_t k = 0; k < n; ++k) sc.table.Insert(i + k, block[k]);
+    i += n;
+  }
+  // Powers of 2^(−d·t) up to the largest step between a lane's classes.
+  uint64_t reach[kMaxClassModulus + 1];
+  reach[0] = m.one();
+  const uint64_t h1 = MontHalfPower(m, d * t);
+  for (uint32_t e = 1; e <= cls.reach; ++e) reach[e] = m.mul(reach[e - 1], h1);
+  const uint64_t giant = MontHalfPower(m, static_cast<uint32_t>(uint64_t{d} * Q * tableLen));
+  uint64_t first = m.fromMont(MontHalfPower(m, static_cast<uint32_t>(ctx.minNum + uint64_t{d} * cls.r[0])));
+  if (ctx.form.plus && first != 0) first = m.p - first;
+  uint64_t start[kPowerLanes], v[kPowerLanes];
+  for (uint32_t c0 = 0; c0 < cls.size; c0 += kPowerLanes) {
+    const uint32_t lanes = std::min(kPowerLanes, cls.size - c0);
+    for (uint32_t l = 0; l < lanes; ++l) {
+      const uint32_t c = c0 + l;
+      start[l] = m.mul(c0 == 0 ? first : start[l], reach[cls.step[c]]);
+      v[l] = start[l];
+    }
+    for (uint32_t y = 0; y < steps; ++y) {
+      for (uint32_t l = 0; l < lanes; ++l) {
+        const uint64_t base = cls.r[c0 + l] + uint64_t{Q} * tableLen * y;
+        sc.table.ForEachMatch(v[l], [&](uint32_t i) {
+          const uint64_t a = base + uint64_t{Q} * i;
+          if (a < count) sc.matches.push_back(static_cast<uint32_t>(a * d));
+        });
+        if (y + 1 < steps) v[l] = m.mul(v[l], giant);
+      }
+    }
+  }
+  sc.table.Clear(tableLen);
+}
+
+// The strikes are made in the order of a search with a walk of orderSpan/d doublings (walk
+// step first, then the later table entry first), whatever shape the search took, so that
+// the last n struck, which the reports and the verification name, and the order of the
+// removed-values log never depend on the screening, the classes or the step counts.
+void OrderAndAdd(const KSearchContext& ctx, std::vector<uint32_t>& matches, uint32_t index, std::vector<KStrike>& out) {
+  if (matches.size() > 1) {
+    const uint32_t span = ctx.orderSpan;
+    std::sort(matches.begin(), matches.end(), [span](uint32_t u, uint32_t v) {
+      return u % span != v % span ? u % span < v % span : u / span > v / span;
+    });
+  }
+  for (uint32_t offset : matches) Add(out, offset, 0, index);
+}
+
 // Every n of the range with k·2^n ± 1 ≡ 0 (mod p). The candidates are n = MinNum + a·d; the
 // power-residue screening may show that none of them can be divisible, or confine a to one
 // class a0 modulo t, so the search steps n by g = d·t from MinNum + a0·d.
 void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
-  if (SkipByResidue(ctx, p)) return;
+  // Every candidate k·2^n ± 1 with n ≥ 1 is odd.
+  if (p < 3 || SkipByResidue(ctx, p)) return;
   const uint64_t up = static_cast<uint64_t>(p);
   const uint64_t kp = static_cast<uint64_t>(ctx.startk % p);
   if (kp == 0) return;  // p divides k: no candidate is a multiple of p
   const uint32_t d = ctx.adiff;
   const uint32_t maxval = ctx.maxval;
   uint32_t a0 = 0, t = 1;
+  const MontgomeryModulus m(up);
   if (ctx.powerResidue) {
     // In Montgomery form: 2^d by doublings, k·2^MinNum by the doubling exponent engine.
-    const MontgomeryModulus m(up);
-    const uint64_t two = doubleModP(m.one(), up);
     uint64_t twoToD = m.one();
     for (uint32_t i = 0; i < d; ++i) twoToD = doubleModP(twoToD, up);
-    const uint32_t minNum = static_cast<uint32_t>(ctx.minNum);
-    const uint64_t twoToMin =
-        minNum == 0 ? m.one()
-                    : runExponentBits(m, two, minNum, firstBitBelowLeading(minNum),
-                                      [up](uint64_t x) { return doubleModP(x, up); });
-    const uint64_t v = m.mul(m.toMont(kp), twoToMin);
+    const uint64_t v = m.mul(m.toMont(kp), MontTwoPower(m, static_cast<uint32_t>(ctx.minNum)));
     const PowerResidueClass c = ScreenByPowerResidueMont(m, v, twoToD, ctx.form.plus ? up - 1 : 1);
     if (c.none) return;
     a0 = c.a0;
@@ -167,14 +287,43 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t i
   const uint64_t g = uint64_t{d} * t;
   const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * WalkFactor(g))));
   const uint64_t tableLen = (j + walkLen - 1) / walkLen;
+  std::vector<uint32_t>& matches = sc.matches;
+  matches.clear();
+  if (!ctx.classTables.empty()) {
+    // Cost in table entries: the plain search against the walks of the surviving classes
+    // (a start and the giant steps of each, a fraction of an entry apiece) with one shared
+    // table, for each modulus that the screening's t divides.
+    const double plainCost = double(tableLen) + double(walkLen) / WalkFactor(g);
+    double best = plainCost;
+    const KClassTable* chosen = nullptr;
+    ClassSet cls;
+    uint32_t len = 0;
+    for (const KClassTable& table : ctx.classTables) {
+      if (table.modulus % t != 0) continue;
+      const ClassSet c = ClassesOf(table, t, a0);
+      if (c.size == 0) return;  // every candidate the prime could divide is gone
+      const double perClass = std::ceil(double(count) / table.modulus);
+      const double l = std::clamp(std::round(std::sqrt(c.size * perClass / kLookupsPerEntry)), 1.0, perClass);
+      const double cost = (l + (c.size * (std::ceil(perClass / l) + 1) + c.reach) / kLookupsPerEntry);
+      if (cost < best) {
+        best = cost;
+        chosen = &table;
+        cls = c;
+        len = static_cast<uint32_t>(l);
+      }
+    }
+    if (chosen != nullptr) {
+      SearchClasses(ctx, m, kp, t, chosen->modulus, cls, count, len, sc);
+      OrderAndAdd(ctx, matches, index, out);
+      return;
+    }
+  }
   if (tableLen > sc.table.capacity()) sc.table.Reserve(static_cast<uint32_t>(tableLen));
   const uint64_t first = uint64_t{d} * a0;  // offset of the class's first candidate
   // Table: ∓2^(−MinNum − first − i·g·walkLen); walk: k·2^(g·a).
   uint64_t x = mulModWide(HalfPower(static_cast<uint32_t>(ctx.minNum), p), HalfPower(static_cast<uint32_t>(first), p), up);
   if (ctx.form.plus && x != 0) x = up - x;
   const FixedMultiplier tableStep(HalfPower(static_cast<uint32_t>(g * walkLen), p), up);
-  std::vector<uint32_t>& matches = sc.matches;
-  matches.clear();
   auto onMatch = [&](uint32_t i, uint32_t a) {
     const uint64_t offset = first + g * (uint64_t{i} * walkLen + a);
     if (offset < maxval) matches.push_back(static_cast<uint32_t>(offset));
@@ -191,20 +340,49 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t i
     BabyGiantSearch(sc.table, x, static_cast<uint32_t>(tableLen), tableStep, kp, static_cast<uint32_t>(walkLen),
                     walkStep, onMatch);
   }
-  // The strikes are made in the order of a search with a walk of orderSpan/d doublings (walk
-  // step first, then the later table entry first), whatever shape the search took, so that
-  // the last n struck, which the reports and the verification name, and the order of the
-  // removed-values log never depend on the screening or the step counts.
-  if (matches.size() > 1) {
-    const uint32_t span = ctx.orderSpan;
-    std::sort(matches.begin(), matches.end(), [span](uint32_t u, uint32_t v) {
-      return u % span != v % span ? u % span < v % span : u / span > v / span;
-    });
+  OrderAndAdd(ctx, matches, index, out);
+}
+
+// The classes of a modulo each of kClassModuli that hold a candidate of the bitmap now; the
+// candidates only ever go, so the lists stay a superset of the classes worth searching.
+void FindSurvivingClasses(KSearchContext& ctx) {
+  if (!job.fUseBitMap) return;
+  const uint32_t d = ctx.adiff;
+  const uint64_t count = (uint64_t{ctx.maxval} + d - 1) / d;
+  std::vector<uint64_t> left;  // the values a of the candidates
+  for (uint64_t a = 0; a < count; ++a)
+    if (GetBit(static_cast<uint32_t>(a * d))) left.push_back(a);
+  for (uint32_t Q : kClassModuli) {
+    KClassTable table;
+    table.modulus = Q;
+    std::vector<bool> present(Q, false);
+    for (uint64_t a : left) present[a % Q] = true;
+    table.slot.assign(Q + 1, 0);
+    for (uint32_t t = 1; t <= Q; ++t) {
+      if (Q % t != 0) continue;
+      table.slot[t] = static_cast<uint32_t>(table.begin.size());
+      for (uint32_t a0 = 0; a0 < t; ++a0) {
+        const size_t begin = table.r.size();
+        table.begin.push_back(static_cast<uint32_t>(begin));
+        for (uint32_t r = a0; r < Q; r += t)
+          if (present[r]) table.r.push_back(static_cast<uint16_t>(r));
+        uint32_t reach = 0;
+        for (size_t c = begin; c < table.r.size(); ++c) {
+          const size_t from = c < begin + kPowerLanes ? begin : c - kPowerLanes;
+          table.step.push_back(static_cast<uint16_t>((table.r[c] - table.r[from]) / t));
+          reach = std::max<uint32_t>(reach, table.step.back());
+        }
+        table.reach.push_back(static_cast<uint16_t>(reach));
+      }
+    }
+    table.begin.push_back(static_cast<uint32_t>(table.r.size()));
+    ctx.classTables.push_back(std::move(table));
   }
-  for (uint32_t offset : matches) Add(out, offset, 0, index);
 }
 
 }  // namespace
+
+static_assert(kMaxClassModulus % kPowerResidueModulus == 0, "a class modulus for every order the screening finds");
 
 KSearchContext PrepareKSearch(KSearchKind kind, uint32_t spacing) {
   KSearchContext ctx;
@@ -230,6 +408,7 @@ KSearchContext PrepareKSearch(KSearchKind kind, uint32_t spacing) {
     ctx.orderSpan = static_cast<uint32_t>(std::lround(std::sqrt(ctx.maxval * 5.0)));
     while (ctx.orderSpan % spacing != 0) ++ctx.orderSpan;
     ctx.residueTest = ChooseResidueTest(job._nvalue, ctx.form.plus);
+    FindSurvivingClasses(ctx);
   }
   return ctx;
 }

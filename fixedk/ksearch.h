@@ -29,6 +29,21 @@ struct ResidueTest {
 // can be a square mod p.
 ResidueTest ChooseResidueTest(int64_t k, bool plus);
 
+// The moduli Q of the class search, in steps of the spacing d. A prime whose screening
+// leaves a ≡ a0 (mod t) uses one of those that t divides.
+constexpr uint32_t kClassModuli[] = {24, 60, 120, 168, 280, 420, 840, 1680, 2520};
+
+// The classes r of a modulo one Q that still hold a candidate: for each divisor t of Q and
+// each a0 < t, those ≡ a0 (mod t), ascending, in r[begin[slot[t] + a0] .. begin[slot[t] + a0 + 1]).
+struct KClassTable {
+  uint32_t modulus = 0;
+  std::vector<uint16_t> r;
+  std::vector<uint16_t> step;   // (r[c] − r[c − 4])/t, and (r[c] − r[first])/t for the first four
+  std::vector<uint32_t> begin;
+  std::vector<uint32_t> slot;   // t → its first entry of begin (t dividing the modulus)
+  std::vector<uint16_t> reach;  // per list: the largest (r[c] − r[c − 4])/t, and (r[3] − r[0])/t
+};
+
 // Everything a search depends on besides its prime; fixed for the run.
 struct KSearchContext {
   KSearchKind kind = KSearchKind::Base2;
@@ -47,7 +62,10 @@ struct KSearchContext {
   ResidueTest residueTest;
   bool residueSkip = true;      // the quadratic-residue skip is on
   bool powerResidue = true;     // the power-residue screening is on
+  // The classes of a = offset/d that still hold a candidate, modulo each of kClassModuli.
+  std::vector<KClassTable> classTables;
 };
+
 
 // The context of the current run for a search of the given kind, from the job and this
 // thread's kernel context. For Spaced, the spacing d (at most 48) comes from the caller.

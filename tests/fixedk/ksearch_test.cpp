@@ -198,6 +198,46 @@ TEST(FindKStrikes, SpacedSearchOrderDoesNotDependOnTheScreening) {
   }
 }
 
+// Once the small primes have thinned the candidates, the spaced search may walk only the
+// classes that still hold some: it then strikes every dividing offset still a candidate, and
+// only dividing offsets, in the order of the full list.
+TEST(FindKStrikes, SpacedSearchOverSurvivingClasses) {
+  for (const FixedKCase& c : {Case(0x0101, 2, 5, 1000, 40000), Case(0x0102, 2, 3, 1000, 40000),
+                              Case(0x0102, 2, 1073741827, 1000, 30000)}) {
+    SetUpFixedKJob(c);
+    SieveWith(DoKSieve, oddPrimesBetween(3, 5000));
+    const KSearchContext ctx = PrepareKSearch(KSearchKind::Spaced, 1);
+    ASSERT_FALSE(ctx.classTables.empty());
+    KScratch scratch;
+    std::vector<uint64_t> primes = oddPrimesBetween(5003, 60000);
+    primes.insert(primes.end(), PrimesAboveTwoToThe32().begin(), PrimesAboveTwoToThe32().end());
+    int omitted = 0;
+    for (uint64_t q : primes) {
+      const int64_t p = static_cast<int64_t>(q);
+      std::vector<uint32_t> ref = DividingOffsets(c, q);
+      const uint32_t span = ctx.orderSpan;
+      std::sort(ref.begin(), ref.end(), [span](uint32_t u, uint32_t v) {
+        return u % span != v % span ? u % span < v % span : u / span > v / span;
+      });
+      const std::vector<uint32_t> found = Offsets(Find(ctx, p, scratch));
+      // found is ref with some offsets left out, each of them no longer a candidate, or
+      // nothing at all when the residue skip shows no candidate can be divisible.
+      size_t i = 0;
+      for (uint32_t o : ref) {
+        if (i < found.size() && found[i] == o) {
+          ++i;
+        } else if (IsCandidateNow(c.nmin + o) && !(found.empty() && GoneBeforeTheSearch(c, o))) {
+          FAIL() << "p=" << p << " misses n=" << c.nmin + o << ", still a candidate";
+        } else if (!found.empty()) {
+          ++omitted;
+        }
+      }
+      ASSERT_EQ(i, found.size()) << "p=" << p << ": a strike is not a dividing offset, or out of order";
+    }
+    EXPECT_GT(omitted, 0) << "the search never left out a class without candidates";
+  }
+}
+
 TEST(FindKStrikes, ShortRangeWalkGivesTheWholeClass) {
   for (const FixedKCase& c : {Case(0x0101, 2, 3, 1, 2999), Case(0x0102, 2, 5, 100, 3098)}) {
     SetUpFixedKJob(c);
