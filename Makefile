@@ -31,6 +31,7 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS)
 	bash scripts/bench.sh $(BUILD)
 	bash scripts/bench-jobs.sh $(BUILD) $(BENCH_OLD)
+	bash scripts/bench-threads.sh $(BUILD)
 
 # The programs and manual pages under CMAKE_INSTALL_PREFIX (default /usr/local), below DESTDIR.
 install: all
