@@ -211,6 +211,7 @@ void dosieve(bool fTimedSaves) {
   if (job.fCMOV && job._base == 2 && ((mode & ~MODE_ODD_N) == 0x0101 || (mode & ~MODE_ODD_N) == 0x0102)) {
     // The whole run belongs to the baby-step giant-step sieve; a new file first stops after
     // 701 so that the spacing is taken from the survivors of the small primes.
+    InstallThreadedKWalk();
     if (job.firstp != 702) Base2KSieve(fTimedSaves);
     if (job.firstp == 702) Base2KSieve(fTimedSaves);
     return;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <ctime>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -21,6 +22,10 @@
 #include "common/print.h"
 #include "engine/progress_line.h"
 #include "engine/sieve_file.h"
+#include "fixedk/base2_ksieve.h"
+#include "fixedk/ksearch.h"
+#include "fixedk/kstrike.h"
+#include "fixedk/progress.h"
 #include "fixedn/clear.h"
 #include "fixedn/removal_rules.h"
 #include "fixedn/strikes.h"
@@ -376,10 +381,13 @@ bool Running() { return job.State == STATE_PREPARING || job.State == STATE_SIEVI
 Walker* activeWalker = nullptr;
 void FlushActiveWalker() { activeWalker->Flush(); }
 
-// The computing threads and their queue. Each thread runs its own prime source.
+// The computing threads and their queue. Each thread makes its own Computer (which runs its
+// own prime source) with `make` on its first chunk.
+template <class ChunkT, class Computer>
 class Workers {
  public:
-  Workers(const StrikeContext& ctx, unsigned count) : ctx_(ctx) {
+  using Make = std::unique_ptr<Computer> (*)(const void* context);
+  Workers(const void* context, Make make, unsigned count) : context_(context), make_(make) {
     try {
       for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Run(); });
     } catch (const std::system_error&) {
@@ -397,7 +405,7 @@ class Workers {
   }
   size_t size() const { return threads_.size(); }
 
-  void Submit(Chunk* c) {
+  void Submit(ChunkT* c) {
     {
       std::lock_guard<std::mutex> lock(m_);
       c->computed = false;
@@ -408,7 +416,7 @@ class Workers {
   // False when the run was stopped from outside (an interrupt, a terminate signal) while
   // waiting for c. A stop the walk itself caused (a count or rate criterion) waits: the walk
   // must go on to the prime at which one thread would stop.
-  bool WaitComputed(Chunk* c) {
+  bool WaitComputed(ChunkT* c) {
     const bool runningBefore = Running();
     std::unique_lock<std::mutex> lock(m_);
     while (!c->computed) {
@@ -420,9 +428,9 @@ class Workers {
 
  private:
   void Run() {
-    std::unique_ptr<ChunkWorker> worker;
+    std::unique_ptr<Computer> worker;
     for (;;) {
-      Chunk* c;
+      ChunkT* c;
       {
         std::unique_lock<std::mutex> lock(m_);
         work_.wait(lock, [this] { return stop_ || !queue_.empty(); });
@@ -432,7 +440,7 @@ class Workers {
       }
       bool failed = false;
       try {
-        if (!worker) worker = std::make_unique<ChunkWorker>(ctx_);
+        if (!worker) worker = make_(context_);
         if (!worker->Compute(*c, stopNow_)) return;
       } catch (const std::bad_alloc&) {
         failed = true;
@@ -446,10 +454,11 @@ class Workers {
     }
   }
 
-  const StrikeContext& ctx_;
+  const void* context_;
+  Make make_;
   std::mutex m_;
   std::condition_variable work_, done_;
-  std::deque<Chunk*> queue_;
+  std::deque<ChunkT*> queue_;
   bool stop_ = false;
   std::atomic<bool> stopNow_{false};
   std::vector<std::thread> threads_;
@@ -467,6 +476,196 @@ void StopOutOfMemory(Walker& walker, int64_t resume) {
   job.firstp = resume;
 }
 
+// The base-2 fixed-k walk: a baby-step giant-step search per prime, by far the larger part
+// of its cost, so the workers keep every prime that strikes, with its strikes and the prime
+// after it (where one thread notices a stop the strikes caused).
+struct KPrime {
+  int64_t p;
+  int64_t after;  // the next prime
+  uint32_t first, count;  // its strikes in the chunk's list
+};
+
+struct KChunk {
+  int64_t lo = 0, hi = 0, maxp = 0;
+  std::vector<KPrime> primes;
+  std::vector<KStrike> strikes;
+  bool last = false;
+  int64_t next = 0;
+  bool computed = false;
+  bool failed = false;
+};
+
+// Searches per batch: a stop is noticed between batches.
+constexpr uint32_t KBATCH = 256;
+
+struct KWalkContext {
+  KSearchContext search;
+  KernelContext kernel;  // the run's, copied into each worker's thread-local one
+};
+
+class KChunkWorker {
+ public:
+  explicit KChunkWorker(const KWalkContext& ctx) : ctx_(ctx.search), source_(0) { kernel = ctx.kernel; }
+
+  bool Compute(KChunk& c, const std::atomic<bool>& stop) {
+    c.primes.clear();
+    c.strikes.clear();
+    c.last = false;
+    if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
+    source_.Init(c.lo, true);
+    bool end = false, pendingAfter = false;
+    while (!end) {
+      if (stop.load(std::memory_order_relaxed)) return false;
+      const uint32_t n = source_.Take(primes_, KBATCH, std::min(c.hi, c.maxp - 1));
+      if (n < KBATCH) {
+        c.next = source_.Peek();
+        c.last = c.next >= c.maxp;
+        end = true;
+      }
+      if (pendingAfter && n > 0) {
+        c.primes.back().after = primes_[0];
+        pendingAfter = false;
+      }
+      found_.clear();
+      FindKStrikes(ctx_, primes_, n, scratch_, found_);
+      for (size_t s = 0; s < found_.size();) {
+        const uint32_t i = found_[s].index;
+        const uint32_t first = static_cast<uint32_t>(c.strikes.size());
+        for (; s < found_.size() && found_[s].index == i; ++s) c.strikes.push_back(found_[s]);
+        c.primes.push_back({primes_[i], i + 1 < n ? primes_[i + 1] : 0, first,
+                            static_cast<uint32_t>(c.strikes.size()) - first});
+        pendingAfter = i + 1 == n;
+      }
+    }
+    if (pendingAfter) c.primes.back().after = c.next;
+    return true;
+  }
+
+ private:
+  const KSearchContext& ctx_;
+  PrimeSource source_;
+  KScratch scratch_;
+  std::vector<KStrike> found_;
+  int64_t primes_[KBATCH];
+};
+
+// The checks the one-thread walk makes at its report points, here at the first prime of each
+// chunk and where the run stops: progress, the hours criterion, the stop, a timed save. True
+// when the run stops at p.
+class KReportPoints {
+ public:
+  explicit KReportPoints(bool fTimedSaves)
+      : fTimedSaves_(fTimedSaves), nextSave_(std::time(nullptr) + time_t{job.WriteIterations} * 60) {}
+  bool At(int64_t p) {
+    RunProgress(p);
+    const time_t now = std::time(nullptr);
+    if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
+        now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
+      job.State = STATE_STOPPED;
+    if (!Running() || p >= job.maxp) return true;
+    if (fTimedSaves_ && now > nextSave_) {
+      outputandtidyvals(p, job.outbuff, job.fAppend);
+      nextSave_ = now + time_t{job.WriteIterations} * 60;
+    }
+    return false;
+  }
+
+ private:
+  bool fTimedSaves_;
+  time_t nextSave_;
+};
+
+// The run's end at p, every prime below it applied: the file as the one-thread walk writes it.
+void FinishKWalk(int64_t p) {
+  if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");
+  if (job.fAppend && job.State == STATE_INTERRUPTED) return;
+  outputandtidyvals(p, job.outbuff, job.fAppend);
+  if (job.State != STATE_PREPARING && !job.SaveFailed)
+    fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
+  job.firstp = p;
+}
+
+bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
+  const unsigned threads = ThreadsForRun();
+  if (threads <= 1) return false;
+  const KWalkContext ctx{search, kernel};
+  const size_t ring = CHUNKS_PER_THREAD * static_cast<size_t>(threads);
+  std::vector<std::unique_ptr<KChunk>> chunks;
+  for (size_t i = 0; i < ring; ++i) chunks.push_back(std::make_unique<KChunk>());
+  Workers<KChunk, KChunkWorker> workers(
+      &ctx, [](const void* c) { return std::make_unique<KChunkWorker>(*static_cast<const KWalkContext*>(c)); },
+      threads);
+  if (workers.size() == 0) return false;
+
+  if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
+  const uint64_t span = soe2_segment_span();
+  KReportPoints points(fTimedSaves);
+  int64_t resume = soe2_peek();  // the caller started the process's source at firstp
+  int64_t lo = job.firstp;
+  size_t head = 0, inFlight = 0;
+  bool drawnAll = false;
+  for (;;) {
+    while (inFlight < ring && !drawnAll) {
+      KChunk& c = *chunks[(head + inFlight) % ring];
+      c.lo = lo;
+      c.hi = ChunkEnd(lo, span);
+      c.maxp = job.maxp;
+      drawnAll = c.hi >= job.maxp - 1;
+      lo = c.hi;
+      workers.Submit(&c);
+      ++inFlight;
+    }
+    KChunk& c = *chunks[head];
+    if (!workers.WaitComputed(&c)) {
+      points.At(resume);
+      FinishKWalk(resume);
+      return true;
+    }
+    if (c.failed) {
+      print("#rOut of memory in a sieving thread: the run stops here.");
+      job.State = STATE_INTERRUPTED;
+      outputandtidyvals(resume, job.outbuff, job.fAppend);
+      if (!job.SaveFailed) fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
+      job.firstp = resume;
+      return true;
+    }
+    if (points.At(resume)) {
+      FinishKWalk(resume);
+      return true;
+    }
+    bool reportAllowed = true;
+    for (const KPrime& kp : c.primes) {
+      if (!Running()) {  // stopped from outside: before this prime, as one thread would
+        points.At(kp.p);
+        FinishKWalk(kp.p);
+        return true;
+      }
+      PrimeStrikes s;
+      ApplyKStrikes(search, kp.p, c.strikes.data() + kp.first, c.strikes.data() + kp.first + kp.count, s);
+      const bool report = s.any() && reportAllowed && ReportDue(static_cast<long>(std::time(nullptr)));
+      if (report) reportAllowed = false;
+      FinishPrime(kp.p, s, report);
+      if (job.AllRemoved) {
+        if (!job.fAppend) outputandtidyvals(kp.p + 1, job.outbuff, false);
+        return true;
+      }
+      if (!Running() || kp.after >= job.maxp) {  // the strikes stopped the run: at the next prime
+        points.At(kp.after);
+        FinishKWalk(kp.after);
+        return true;
+      }
+    }
+    if (c.last) {
+      points.At(c.next);
+      FinishKWalk(c.next);
+      return true;
+    }
+    resume = c.next;
+    head = (head + 1) % ring;
+    --inFlight;
+  }
+}
+
 }  // namespace
 
 unsigned ThreadsForRun() {
@@ -474,6 +673,8 @@ unsigned ThreadsForRun() {
   const unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : n;
 }
+
+void InstallThreadedKWalk() { ThreadedBase2KWalk = ThreadsForRun() > 1 ? RunThreadedBase2KWalk : nullptr; }
 
 bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   Procedure procedure, successor{Grouping::Single};
@@ -488,7 +689,9 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   const size_t ring = CHUNKS_PER_THREAD * static_cast<size_t>(threads);
   std::vector<std::unique_ptr<Chunk>> chunks;
   for (size_t i = 0; i < ring; ++i) chunks.push_back(std::make_unique<Chunk>());
-  Workers workers(ctx, threads);
+  Workers<Chunk, ChunkWorker> workers(
+      &ctx, [](const void* c) { return std::make_unique<ChunkWorker>(*static_cast<const StrikeContext*>(c)); },
+      threads);
   if (workers.size() == 0) return false;
 
   // Saves made by the loop's checks apply what the walker holds, as the flush of the work

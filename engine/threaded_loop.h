@@ -15,3 +15,8 @@ unsigned ThreadsForRun();
 // function of the kinds it mirrors (fixed-k sieves, procedures installed by tests) or no
 // thread could be started; the caller then walks on its own thread.
 bool RunThreadedLoop(LoopPoints& points, unsigned threads);
+
+// Lets the base-2 fixed-k sieve walk on the run's sieving threads (when there is more than
+// one): the baby-step giant-step searches run on the workers, the strikes are applied on the
+// calling thread in prime order.
+void InstallThreadedKWalk();

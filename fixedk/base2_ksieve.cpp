@@ -36,6 +36,8 @@ Base2Search search;
 
 }  // namespace
 
+bool (*ThreadedBase2KWalk)(const KSearchContext& ctx, bool fTimedSaves) = nullptr;
+
 int CommonSpacing() {
   if (!job.fUseBitMap) return 1;  // a sparse store: every spacing divides 1
   const uint64_t last = static_cast<uint64_t>(job.MaxNum - job.MinNum);
@@ -83,6 +85,7 @@ void Base2KSieve(bool fTimedSaves) {
   ctx.residueSkip = fBase2KSieveResidueSkip;
   ctx.powerResidue = fBase2KSievePowerResidue;
   if (job.maxp > kMaxPrime) job.maxp = kMaxPrime;
+  if (job.firstp >= kSecondCallFrom && ThreadedBase2KWalk && ThreadedBase2KWalk(ctx, fTimedSaves)) return;
 
   int64_t mask = int64_t{1} << 16;
   int64_t lastBit = job.firstp & mask;

@@ -9,6 +9,11 @@
 // own saves (timed ones only when fTimedSaves) and its own final file.
 void Base2KSieve(bool fTimedSaves);
 
+struct KSearchContext;
+// The walk from `firstp` on, run on several threads, when the sieve loop installs one (from
+// the second call on): it walks instead of the loop below and returns true.
+extern bool (*ThreadedBase2KWalk)(const KSearchContext& ctx, bool fTimedSaves);
+
 // Benchmark-only switches: false turns the quadratic-residue skip, or the power-residue
 // screening that confines each search to one class of n, off.
 extern bool fBase2KSieveResidueSkip;

@@ -160,4 +160,45 @@ TEST(ThreadedWalk, AFailingWorkerStopsTheRunWithAnHonestFile) {
   EXPECT_EQ(checkWindow(input, failed.file, kTwins), "");
 }
 
+Outcome FixedK(const std::vector<std::string>& extra, unsigned threads) {
+  ScratchDir dir;
+  std::vector<std::string> args = {"-w", "-wp=out.txt", "-t=17", "-base=2", "-k=3", "-nmin=1", "-nmax=20000", "-ol"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.push_back("-ot=" + std::to_string(threads));
+  const RunResult r = runMorvane(args, dir.path());
+  return {r.status, readFile(dir.file("out.txt")), readFile(dir.file("Morvane.del")), WithoutTimings(r.output)};
+}
+
+// The fixed-k walk's searches run on the workers; a count stop the strikes cause ends the
+// run at the next prime, as on one thread.
+TEST(ThreadedWalk, FixedKCountStop) {
+  const Outcome shallow = FixedK({"-osp=1000000"}, 1);
+  SieveFileData data;
+  std::string error;
+  ASSERT_TRUE(parseSieveFile(shallow.file, data, error)) << error;
+  const std::vector<std::string> extra = {"-osu=" + std::to_string(data.lines.size() - 20)};
+  const Outcome one = FixedK(extra, 1);
+  ASSERT_TRUE(parseSieveFile(one.file, data, error)) << error;
+  EXPECT_GT(data.depth, 1000000);
+  EXPECT_EQ(checkSieveFile(one.file, OracleJob(0x0102, 2, 3), 1, 20000), "");
+  for (unsigned threads : {2u, 3u, 8u}) {
+    const Outcome many = FixedK(extra, threads);
+    EXPECT_EQ(many.file, one.file) << "-ot=" << threads;
+    EXPECT_EQ(many.removedLog, one.removedLog) << "-ot=" << threads;
+    EXPECT_EQ(many.console, one.console) << "-ot=" << threads;
+  }
+}
+
+TEST(ThreadedWalk, FixedKFailingWorkerLeavesAnHonestFile) {
+  setenv("MORVANE_TEST_FAIL_THREAD_AT", "2000000", 1);
+  const Outcome failed = FixedK({"-osp=5000000"}, 2);
+  unsetenv("MORVANE_TEST_FAIL_THREAD_AT");
+  EXPECT_NE(failed.console.find("Out of memory in a sieving thread"), std::string::npos) << failed.console;
+  SieveFileData data;
+  std::string error;
+  ASSERT_TRUE(parseSieveFile(failed.file, data, error)) << error << failed.console;
+  EXPECT_LE(data.depth, 2000000);
+  EXPECT_EQ(checkSieveFile(failed.file, OracleJob(0x0102, 2, 3), 1, 20000), "");
+}
+
 }  // namespace
