@@ -102,25 +102,53 @@ IFMA_TARGET void chains(const int64_t* pin, int64_t* kout, int count, uint32_t n
   for (int v = 0; v < V; ++v) _mm512_mask_storeu_epi64(kout + 8 * v, lanes[v], fromMont(x[v], p[v], pinv[v]));
 }
 
-// The multiplying chains: each lane squares and multiplies by its own y = x·2^52 mod p (one
-// exact 128-bit division per lane, outside the vector loop).
+// Largest p for which toMontFloat is exact: its estimate leaves y below 5p, which must fit
+// the 52 bits it keeps.
+constexpr uint64_t MONT_FLOAT_MAX_P = uint64_t(1) << 49;
+
+// x·2^52 mod p for x < p < 2^49 without a divide per lane: the quotient q = x·2^52/p from
+// doubles (integers below 2^52 convert exactly by the 2^52 bit pattern), lowered by 2 so that
+// it never exceeds the true floor while the rounding errors stay below 2; then y = x·2^52 − q·p
+// lies in [0, 5p) and is known from its low 52 bits, −q·p mod 2^52, and four conditional
+// subtractions reduce it.
+IFMA_TARGET inline __m512i toMontFloat(__m512i x, __m512i p) {
+  const __m512i magic = _mm512_set1_epi64(0x4330000000000000LL);  // the double 2^52
+  const __m512d two52 = _mm512_castsi512_pd(magic);
+  const __m512i mask = _mm512_set1_epi64((long long)MASK52), zero = _mm512_setzero_si512();
+  __m512d xd = _mm512_sub_pd(_mm512_castsi512_pd(_mm512_or_si512(x, magic)), two52);
+  __m512d pd = _mm512_sub_pd(_mm512_castsi512_pd(_mm512_or_si512(p, magic)), two52);
+  __m512d qd = _mm512_mul_pd(xd, _mm512_div_pd(two52, pd));  // below 2^52
+  __m512i q = _mm512_and_si512(_mm512_castpd_si512(_mm512_add_pd(qd, two52)), mask);  // rounded
+  const __m512i two = _mm512_set1_epi64(2);
+  q = _mm512_maskz_sub_epi64(_mm512_cmpgt_epu64_mask(q, two), q, two);  // q − 2, or 0
+  __m512i y = _mm512_and_si512(_mm512_sub_epi64(zero, _mm512_madd52lo_epu64(zero, q, p)), mask);
+  for (int i = 0; i < 4; ++i) y = _mm512_mask_sub_epi64(y, _mm512_cmpge_epu64_mask(y, p), y, p);
+  return y;
+}
+
+// The multiplying chains: each lane squares and multiplies by its own y = x·2^52 mod p (below
+// 2^49 by toMontFloat, else by one exact 128-bit division per lane outside the vector loop).
 template <int V, bool Lazy>
-IFMA_TARGET void powerChains(const int64_t* pin, const int64_t* xin, int64_t* rout, int count, uint32_t n) {
+IFMA_TARGET void powerChains(const int64_t* pin, const int64_t* xin, int64_t* rout, int count, uint32_t n,
+                             bool floatMont) {
   __m512i p[V], pinv[V], y[V], acc[V];
   __mmask8 lanes[V];
   alignas(64) int64_t mont[8 * V];
-  for (int i = 0; i < 8 * V; ++i) {
-    int j = i < count ? i : 0;  // spare lanes repeat a valid lane
-    uint64_t pj = (uint64_t)pin[j], xj = (uint64_t)xin[j];
-    mont[i] = (int64_t)modWide(xj >> 12, xj << 52, pj);
+  if (!floatMont) {
+    for (int i = 0; i < 8 * V; ++i) {
+      int j = i < count ? i : 0;  // spare lanes repeat a valid lane
+      uint64_t pj = (uint64_t)pin[j], xj = (uint64_t)xin[j];
+      mont[i] = (int64_t)modWide(xj >> 12, xj << 52, pj);
+    }
   }
-  const __m512i fill = _mm512_set1_epi64(pin[0]);
+  const __m512i fill = _mm512_set1_epi64(pin[0]), fillX = _mm512_set1_epi64(xin[0]);
   for (int v = 0; v < V; ++v) {
     int c = count - 8 * v;
     lanes[v] = (__mmask8)(c >= 8 ? 0xff : c <= 0 ? 0 : (1u << c) - 1);
     p[v] = _mm512_mask_loadu_epi64(fill, lanes[v], pin + 8 * v);
     pinv[v] = inverseMod2_52(p[v]);
-    y[v] = _mm512_load_si512(mont + 8 * v);
+    if (floatMont) y[v] = toMontFloat(_mm512_mask_loadu_epi64(fillX, lanes[v], xin + 8 * v), p[v]);
+    else y[v] = _mm512_load_si512(mont + 8 * v);
     acc[v] = y[v];
   }
   int top = 31 - __builtin_clz(n);
@@ -133,12 +161,12 @@ IFMA_TARGET void powerChains(const int64_t* pin, const int64_t* xin, int64_t* ro
 }
 
 template <bool Lazy>
-void powerChainsFor(const int64_t* p, const int64_t* x, int64_t* r, int count, uint32_t n) {
+void powerChainsFor(const int64_t* p, const int64_t* x, int64_t* r, int count, uint32_t n, bool floatMont) {
   switch ((count + 7) / 8) {
-    case 1: powerChains<1, Lazy>(p, x, r, count, n); break;
-    case 2: powerChains<2, Lazy>(p, x, r, count, n); break;
-    case 3: powerChains<3, Lazy>(p, x, r, count, n); break;
-    default: powerChains<4, Lazy>(p, x, r, count, n); break;
+    case 1: powerChains<1, Lazy>(p, x, r, count, n, floatMont); break;
+    case 2: powerChains<2, Lazy>(p, x, r, count, n, floatMont); break;
+    case 3: powerChains<3, Lazy>(p, x, r, count, n, floatMont); break;
+    default: powerChains<4, Lazy>(p, x, r, count, n, floatMont); break;
   }
 }
 
@@ -151,10 +179,11 @@ void powersIfma(const int64_t* p, const int64_t* x, int64_t* r, int count, uint3
     assert((p[i] & 1) && (uint64_t)p[i] < IFMA_MAX_P && (uint64_t)x[i] < (uint64_t)p[i]);
     largest = largest > (uint64_t)p[i] ? largest : (uint64_t)p[i];
   }
+  const bool floatMont = largest < MONT_FLOAT_MAX_P;
   if (largest < (uint64_t(1) << 50))
-    powerChainsFor<true>(p, x, r, count, n);
+    powerChainsFor<true>(p, x, r, count, n, floatMont);
   else
-    powerChainsFor<false>(p, x, r, count, n);
+    powerChainsFor<false>(p, x, r, count, n, floatMont);
 }
 
 void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n) {

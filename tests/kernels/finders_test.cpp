@@ -238,6 +238,35 @@ TEST(PowerBatch, AgreesSlotBySlotWithReferencesAndSinglePrimeFinders) {
   }
 }
 
+// Entering Montgomery form without a divide (below 2^49) and by division (above): x^1 = x and
+// x^2 for the extreme x of every prime, at the bounds of both ways.
+TEST(PowerBatch, MontgomeryEntryAtItsBounds) {
+  ContextGuard guard;
+  std::mt19937_64 rng(17);
+  const uint64_t bounds[] = {3, 1u << 21, uint64_t(1) << 32, uint64_t(1) << 48, uint64_t(1) << 49, uint64_t(1) << 50,
+                             uint64_t(1) << 52};
+  for (uint64_t bound : bounds) {
+    for (int side = 0; side < 2; ++side) {
+      int64_t p[POWER_BATCH], x[POWER_BATCH], r[POWER_BATCH];
+      for (int i = 0; i < POWER_BATCH; ++i) {
+        p[i] = (int64_t)(side == 0 && bound > 3 ? ref::primeBelow(bound - 1000 * i) : ref::primeAtOrAbove(bound + 1000 * i));
+        const uint64_t q = (uint64_t)p[i];
+        const uint64_t choices[] = {0, 1, 2, q - 2, q - 1, q / 2, q / 2 + 1, rng() % q};
+        x[i] = (int64_t)choices[i % 8];
+      }
+      for (uint32_t n : {1u, 2u, 3u}) {
+        kernel._nvalue = (int32_t)n;
+        for (bool ifma : {true, false}) {
+          setIfmaAllowed(ifma);
+          findpowersBatch(p, x, r, POWER_BATCH);
+          for (int i = 0; i < POWER_BATCH; ++i)
+            ASSERT_EQ((uint64_t)r[i], ref::powmod(x[i], n, p[i])) << "p=" << p[i] << " x=" << x[i] << " n=" << n << " ifma " << ifma;
+        }
+      }
+    }
+  }
+}
+
 // One prime at or above 2^52 sends the whole batch to the portable chains; zero bases (p
 // divides b) give 0 except for n = 0.
 TEST(PowerBatch, MixedSizesAndZeroBases) {
