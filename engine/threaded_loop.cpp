@@ -316,8 +316,9 @@ class Walker {
         break;
       }
       case Grouping::Sixes:
-      case Grouping::Twelves: {
-        const uint64_t size = proc_.grouping == Grouping::Sixes ? 6 : 12;
+      case Grouping::Twelves:
+      case Grouping::Sixteens: {
+        const uint64_t size = proc_.grouping == Grouping::Sixes ? 6 : proc_.grouping == Grouping::Twelves ? 12 : POWER_BATCH;
         progressCountdown -= static_cast<int64_t>((m + size - 1) / size);
         const uint64_t into = m % size;
         if (into != 0) {

@@ -202,6 +202,10 @@ TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
   twins.kmax = 300000;
   ExpectEveryCountAlike({"count stop", NewFileArgs(twins, "out.txt", 1000000000, {"-osu=500"}), "", OracleFor(twins),
                          twins.kmin, twins.kmax});
+  FixedNJob tens = twins;  // the sixteen-prime batches of the other bases
+  tens.base = 10;
+  ExpectEveryCountAlike({"count stop, base 10", NewFileArgs(tens, "out.txt", 1000000000, {"-osu=1600"}), "",
+                         OracleFor(tens), tens.kmin, tens.kmax});
   FixedNJob lucky;
   lucky.type = 9;
   lucky.base = 7;
