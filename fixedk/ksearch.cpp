@@ -18,6 +18,7 @@
 #include "kernels/kronecker.h"
 #include "kernels/modarith.h"
 #include "kernels/montgomery.h"
+#include "primes/soe2.h"
 
 namespace {
 
@@ -62,11 +63,59 @@ void Search(const KSearchContext& ctx, int64_t p, uint64_t x0, BabyStep babyStep
                   });
 }
 
+// The table search confined by the power-residue screening, for a true prime p not dividing
+// b: the n = MinNum + a with c·b^n ≡ S (c = k and S = ∓1 for k·b^n ± 1, c = 1 and S = ∓k for
+// b^n ± k), where start = c·b^MinNum. The screening leaves a ≡ a0 (mod t) or nothing; the
+// search then steps a by t with a table of S·b^(−t·walkLen·i) and a walk start·b^(a0 + t·w).
+// The strikes are put in the order of the unscreened search (giant step i·arange first, then
+// the later table entry first), so reports, verification and the removed-values log see the
+// same order whatever the screening found.
+// Walk steps per table entry of a search whose both sides multiply (as WalkFactor below).
+constexpr double kMultiplyingWalk = 3.0;
+
+void SearchScreened(const KSearchContext& ctx, uint64_t p, uint64_t start, uint64_t b, uint64_t binv, uint64_t S,
+                    KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
+  const MontgomeryModulus m(p);
+  const PowerResidueClass c = ScreenByPowerResidueMont(m, m.toMont(start), m.toMont(b), S);
+  if (c.none || c.a0 >= ctx.maxval) return;
+  const uint64_t t = c.t;
+  const uint64_t j = (ctx.maxval - c.a0 + t - 1) / t;  // values of a in the class
+  const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * kMultiplyingWalk)));
+  const uint64_t tableLen = (j + walkLen - 1) / walkLen;
+  if (tableLen > sc.table.capacity()) sc.table.Reserve(static_cast<uint32_t>(tableLen));
+  std::vector<uint32_t>& matches = sc.matches;
+  matches.clear();
+  const uint64_t y0 = mulModWide(start, powModP(b, c.a0, p), p);
+  BabyGiantSearch(sc.table, S, static_cast<uint32_t>(tableLen), FixedMultiplier(powModP(binv, t * walkLen, p), p), y0,
+                  static_cast<uint32_t>(walkLen), FixedMultiplier(powModP(b, t, p), p), [&](uint32_t i, uint32_t w) {
+                    const uint64_t a = c.a0 + t * (uint64_t{i} * walkLen + w);
+                    if (a < ctx.maxval) matches.push_back(static_cast<uint32_t>(a));
+                  });
+  if (matches.size() > 1) {
+    const uint32_t span = ctx.arange;
+    std::sort(matches.begin(), matches.end(), [span](uint32_t u, uint32_t v) {
+      return u / span != v / span ? u / span < v / span : u % span > v % span;
+    });
+  }
+  for (uint32_t offset : matches) Add(out, offset, 0, index);
+}
+
+// Whether the screening is exact for p: the prime source delivers true primes only below
+// MAXGUAR when it runs without its additional sieving primes.
+bool Screenable(const KSearchContext& ctx, int64_t p) { return ctx.powerResidue && p > 2 && p < MAXGUAR; }
+
 void SearchBase2(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
   const int64_t kvalue = KModP(ctx.form, p);
   if (kvalue == 0) return;
   if (!ctx.form.bnk && p > 3 && NoSquareRoot(ctx, kvalue, p)) return;
   const uint64_t up = static_cast<uint64_t>(p);
+  if (Screenable(ctx, p)) {
+    const uint64_t S = ctx.form.bnk ? static_cast<uint64_t>(TargetResidue(ctx.form, p)) : ctx.form.plus ? up - 1 : 1;
+    if (S == 0) return;  // p divides k of b^n ± k: no power of 2 is 0
+    const uint64_t start = static_cast<uint64_t>(fastkbasepownmodp(kvalue, static_cast<uint32_t>(ctx.minNum), p));
+    SearchScreened(ctx, up, start, 2, (up + 1) / 2, S, sc, index, out);
+    return;
+  }
   uint64_t x = static_cast<uint64_t>(fastkbasepownmodp(kvalue, static_cast<uint32_t>(ctx.minNum), p));
   if (!ctx.form.bnk && ctx.form.plus) x = up - x;
   const uint64_t h = static_cast<uint64_t>(halfpownmodp(ctx.arange, ctx.arangefirstbit, p));
@@ -96,6 +145,13 @@ void SearchOtherBase(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_
   const int64_t k = ctx.form.bnk ? 1 : ctx.form.k % p;
   if (k == 0) return;
   const uint64_t up = static_cast<uint64_t>(p);
+  if (Screenable(ctx, p)) {
+    const uint64_t S = ctx.form.bnk ? static_cast<uint64_t>(TargetResidue(ctx.form, p)) : ctx.form.plus ? up - 1 : 1;
+    if (S == 0) return;  // p divides k of b^n ± k but not b: no power of b is 0
+    const uint64_t start = static_cast<uint64_t>(fastkbasepownmodp(k, static_cast<uint32_t>(ctx.minNum), p));
+    SearchScreened(ctx, up, start, b % up, static_cast<uint64_t>(binv), S, sc, index, out);
+    return;
+  }
   uint64_t x = static_cast<uint64_t>(fastkbasepownmodp(k, static_cast<uint32_t>(ctx.minNum), p));
   if (!ctx.form.bnk && ctx.form.plus) x = up - x;
   // h = (b^(−1))^arange by right-to-left powering.

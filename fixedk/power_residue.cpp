@@ -45,9 +45,11 @@ PowerResidueClass ScreenByPowerResidueMont(const MontgomeryModulus& m, uint64_t 
                           : S == p - 1 ? (z & 1 ? p - one : one)
                                        : MontPower(m, m.toMont(S), z);
   // w runs through V^z·u^j, e through u^j; e is back at 1 after the order t of u (t | L).
+  // For a prime the cycle closes within L steps; a composite p (which callers must not pass)
+  // may never close it, and then nothing is concluded rather than looping for ever.
   bool found = false;
   uint64_t e = one;
-  for (uint32_t j = 0;; ++j) {
+  for (uint32_t j = 0; j < L; ++j) {
     if (!found && w == target) {
       found = true;
       c.a0 = j;
@@ -56,10 +58,11 @@ PowerResidueClass ScreenByPowerResidueMont(const MontgomeryModulus& m, uint64_t 
     w = m.mul(w, u);
     if (e == one) {
       c.t = j + 1;
-      break;
+      c.none = !found;
+      return c;
     }
   }
-  c.none = !found;
+  c.a0 = 0;
   return c;
 }
 

@@ -173,6 +173,40 @@ TEST(FindKStrikes, OtherBaseTableSearchStrikesInWalkOrder) {
   }
 }
 
+// The power-residue screening of the table searches changes nothing but the work: the same
+// strikes in the same order with and without it, for true primes below MAXGUAR, and above it,
+// where the prime source may hand over composites, the screening (exact for primes only) is
+// not used at all.
+TEST(FindKStrikes, ScreenedTableSearchStrikesAsTheUnscreenedOne) {
+  const struct {
+    FixedKCase c;
+    KSearchKind kind;
+  } runs[] = {{Case(0x0101, 2, 3, 3001, 9000), KSearchKind::Base2},    {Case(0x0102, 2, 1, 3001, 9000), KSearchKind::Base2},
+              {Case(0x8001, 2, 7, 3001, 9000), KSearchKind::Base2},    {Case(0x0141, 2, 11, 3001, 7000), KSearchKind::Base2},
+              {Case(0x0101, 3, 2, 1, 4000), KSearchKind::OtherBase},   {Case(0x0102, 5, 4, 100, 4000), KSearchKind::OtherBase},
+              {Case(0x8002, 10, 7, 1, 4000), KSearchKind::OtherBase},  {Case(0x8001, 3, 4, 0, 4000), KSearchKind::OtherBase}};
+  std::vector<uint64_t> primes = SmallPrimes();
+  primes.insert(primes.end(), PrimesAboveTwoToThe32().begin(), PrimesAboveTwoToThe32().end());
+  // Primes just below MAXGUAR, and odd numbers above it, prime or not.
+  for (uint64_t q : oddPrimesBetween(12072076129ULL - 4000, 12072076128ULL)) primes.push_back(q);
+  for (uint64_t q = 12072076129ULL; q < 12072076129ULL + 4000; q += 2) primes.push_back(q);
+  for (const auto& r : runs) {
+    SetUpFixedKJob(r.c);
+    KSearchContext screened = PrepareKSearch(r.kind), plain = screened;
+    plain.powerResidue = false;
+    KScratch scratch;
+    int struck = 0;
+    for (uint64_t q : primes) {
+      if (r.c.base % q == 0) continue;
+      const std::vector<KStrike> a = Find(screened, static_cast<int64_t>(q), scratch);
+      const std::vector<KStrike> b = Find(plain, static_cast<int64_t>(q), scratch);
+      ASSERT_EQ(Offsets(a), Offsets(b)) << "mode " << r.c.mode << " base " << r.c.base << " p=" << q;
+      struck += !a.empty();
+    }
+    EXPECT_GT(struck, 100) << "mode " << r.c.mode << " base " << r.c.base;
+  }
+}
+
 TEST(FindKStrikes, SharedFactorOfBAndKStrikesTheWholeRange) {
   SetUpFixedKJob(Case(0x8002, 3, 6, 0, 4000));
   const KSearchContext ctx = PrepareKSearch(KSearchKind::OtherBase);

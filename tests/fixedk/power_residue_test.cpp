@@ -102,4 +102,13 @@ TEST(PowerResidue, KeepsPlantedSolutionsOfLargePrimes) {
   }
 }
 
+// A composite modulus (which no sieve passes) must not hang the walk round the cycle, nor
+// rule a value out: B = 3 is no unit modulo a multiple of 3, so its powers never return to 1.
+TEST(ScreenByPowerResidue, CompositeModulusConcludesNothing) {
+  for (u64 n : {u64{21}, u64{3} * 1009 * 2521, u64{12072076129ULL} + 2}) {
+    const PowerResidueClass c = ScreenByPowerResidue(5, 3, 1, n);
+    EXPECT_FALSE(c.none) << n;
+  }
+}
+
 }  // namespace
