@@ -72,11 +72,13 @@ void OtherBaseResidues(const int64_t* p, int count, int64_t maxTableP, int64_t* 
 }
 
 void ApplyOtherBase(const int64_t& p, int64_t inv, int64_t k, bool byTable) {
+  // The removal rules' links divide by b through the context's inverse; it holds what the
+  // one-prime step left there (the inversion's 0 included).
+  if (inv != 0 || !byTable) kernel._baseinverse = inv;
   if (inv == 0) {  // p divides b (or, by inversion, is not prime): only b^0 = 1 leaves members p can divide
     if (kernel._nvalue == 0 && (byTable || job._base % p == 0)) RemoveWithBaseDivisor(p);
     return;
   }
-  kernel._baseinverse = inv;  // the removal rules' links divide by b
   RemoveRoutine(p, k);
 }
 
