@@ -76,7 +76,7 @@ const char* const OptionsText =
     "\n"
     "-ol :         Append the removed k's or n's in a file.\n"
     "\n"
-    "-ot[=nn] :    Number of sieving threads (default = 1; 0 or no value = every processor).\n"
+    "-ot[=nn] :    Number of sieving threads (default or 0 = every processor; 1 = one thread).\n"
     "\n";
 
 const char* const AboutText =

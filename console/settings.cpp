@@ -131,7 +131,7 @@ void WriteSettings(const char* path) {
   std::fprintf(f, "TwoSaveFiles = %d\n", job.TwoSaveFiles ? 1 : 0);
   std::fprintf(f, "DSM_LogDeleted = %d\n", ui.DSM_LogDeleted ? 1 : 0);
   if (ui.fAutoStartRequired && !job.outbuff.empty()) std::fprintf(f, "InputFileName = %s\n", job.outbuff.c_str());
-  if (job.Threads != 1) std::fprintf(f, "Threads = %u\n", job.Threads);
+  if (job.Threads != 0) std::fprintf(f, "Threads = %u\n", job.Threads);
   if (fTest) std::fprintf(f, "QZTEST = 1\n");
   if (ui.fAutoStartHidden) std::fprintf(f, "Hidden = 1\n");
   std::fclose(f);

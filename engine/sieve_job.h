@@ -110,9 +110,8 @@ struct SieveJob {
   bool fCMOV = false;
   bool fSSE2 = false;
   double MArate = 0.0;
-  // Sieving threads; 0 = every online processor. One by default: the threaded walk writes the
-  // same files but is not yet faster than one thread (its loop thread draws every prime).
-  unsigned Threads = 1;
+  // Sieving threads; 0, the default, = every online processor.
+  unsigned Threads = 0;
 };
 
 // The one sieve job of the process.
