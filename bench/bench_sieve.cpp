@@ -3,6 +3,7 @@
 // part alone: the prime source, the residue finder and the clearing, for base 2 and base 3.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/sieve_job.h"
@@ -112,11 +113,11 @@ void Finder(benchmark::State& state, uint32_t base) {
         findk0xM_SSE2();
         benchmark::DoNotOptimize(k0k11[0]);
       }
-    } else {
-      for (int64_t p : primes) {
-        int64_t e = baseinverses[static_cast<size_t>(p % base)];
-        kernel._baseinverse = (e * p + 1) / base;
-        benchmark::DoNotOptimize(findbotherbases(p));
+    } else {  // the inverse table and the sixteen-prime powering, as the work procedure does
+      int64_t inv[POWER_BATCH], k[POWER_BATCH];
+      for (int i = 0; i < BLOCK; i += POWER_BATCH) {
+        OtherBaseResidues(&primes[i], std::min(POWER_BATCH, BLOCK - i), MaxpForWorkProcNotBase2, inv, k);
+        benchmark::DoNotOptimize(k[0]);
       }
     }
   }
