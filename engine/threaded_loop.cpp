@@ -128,6 +128,14 @@ int64_t ChunkEnd(int64_t lo, uint64_t span) {
   return hi;
 }
 
+// The first number of the prime source's sequence above x (what a chunk starting at x
+// begins with), for the rare stops that need it before the chunk is computed.
+int64_t FirstAfter(int64_t x, bool useAdditional) {
+  PrimeSource source(0);
+  source.Init(x, useAdditional);
+  return source.Peek();
+}
+
 // The failure a worker simulates at a chunk holding this number (a test switch read from the
 // environment at the start of a threaded run), so the out-of-memory path can be exercised.
 int64_t failAt = 0;
@@ -155,8 +163,9 @@ class ChunkWorker {
       if (stop.load(std::memory_order_relaxed)) return false;
       const uint32_t n = source_.Take(primes_, BATCH, std::min(c.hi, c.maxp - 1));
       if (n < BATCH) {
-        c.next = source_.Peek();
-        c.last = c.next >= c.maxp;
+        // Only the last chunk looks past its end (the next chunk's worker has that segment).
+        c.last = c.maxp - 1 <= c.hi;
+        c.next = c.last ? source_.Peek() : 0;
         end = true;
       }
       const uint32_t base = c.count;
@@ -482,12 +491,13 @@ void StopOutOfMemory(Walker& walker, int64_t resume) {
 // after it (where one thread notices a stop the strikes caused).
 struct KPrime {
   int64_t p;
-  int64_t after;  // the next prime
+  int64_t after;  // the next prime (0: after the chunk, found when needed)
   uint32_t first, count;  // its strikes in the chunk's list
 };
 
 struct KChunk {
   int64_t lo = 0, hi = 0, maxp = 0;
+  int64_t first = 0;  // the first prime of the range (0: none)
   std::vector<KPrime> primes;
   std::vector<KStrike> strikes;
   bool last = false;
@@ -512,6 +522,7 @@ class KChunkWorker {
     c.primes.clear();
     c.strikes.clear();
     c.last = false;
+    c.first = 0;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
     source_.Init(c.lo, true);
     bool end = false, pendingAfter = false;
@@ -519,10 +530,11 @@ class KChunkWorker {
       if (stop.load(std::memory_order_relaxed)) return false;
       const uint32_t n = source_.Take(primes_, KBATCH, std::min(c.hi, c.maxp - 1));
       if (n < KBATCH) {
-        c.next = source_.Peek();
-        c.last = c.next >= c.maxp;
+        c.last = c.maxp - 1 <= c.hi;
+        c.next = c.last ? source_.Peek() : 0;
         end = true;
       }
+      if (c.first == 0 && n > 0) c.first = primes_[0];
       if (pendingAfter && n > 0) {
         c.primes.back().after = primes_[0];
         pendingAfter = false;
@@ -601,7 +613,6 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
   if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
   const uint64_t span = soe2_segment_span();
   KReportPoints points(fTimedSaves);
-  int64_t resume = soe2_peek();  // the caller started the process's source at firstp
   int64_t lo = job.firstp;
   size_t head = 0, inFlight = 0;
   bool drawnAll = false;
@@ -618,11 +629,13 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
     }
     KChunk& c = *chunks[head];
     if (!workers.WaitComputed(&c)) {
+      const int64_t resume = FirstAfter(c.lo, true);
       points.At(resume);
       FinishKWalk(resume);
       return true;
     }
     if (c.failed) {
+      const int64_t resume = FirstAfter(c.lo, true);
       print("#rOut of memory in a sieving thread: the run stops here.");
       job.State = STATE_INTERRUPTED;
       outputandtidyvals(resume, job.outbuff, job.fAppend);
@@ -630,8 +643,9 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
       job.firstp = resume;
       return true;
     }
-    if (points.At(resume)) {
-      FinishKWalk(resume);
+    const int64_t first = c.first ? c.first : c.next;  // the chunk's first prime (0: none)
+    if (first && points.At(first)) {
+      FinishKWalk(first);
       return true;
     }
     bool reportAllowed = true;
@@ -650,9 +664,10 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
         if (!job.fAppend) outputandtidyvals(kp.p + 1, job.outbuff, false);
         return true;
       }
-      if (!Running() || kp.after >= job.maxp) {  // the strikes stopped the run: at the next prime
-        points.At(kp.after);
-        FinishKWalk(kp.after);
+      if (!Running() || (kp.after && kp.after >= job.maxp)) {  // the strikes stopped the run: at the next prime
+        const int64_t after = kp.after ? kp.after : FirstAfter(kp.p, true);
+        points.At(after);
+        FinishKWalk(after);
         return true;
       }
     }
@@ -661,7 +676,6 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
       FinishKWalk(c.next);
       return true;
     }
-    resume = c.next;
     head = (head + 1) % ring;
     --inFlight;
   }
@@ -709,7 +723,6 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
 
   if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
   const uint64_t span = soe2_segment_span();
-  int64_t resume = soe2_peek();  // the first prime not yet applied
   int64_t lo = job.firstp;
   size_t head = 0, inFlight = 0;
   bool drawnAll = false;
@@ -726,15 +739,14 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
     }
     Chunk& c = *chunks[head];
     if (!workers.WaitComputed(&c)) {
-      walker.StopAt(resume);
+      walker.StopAt(FirstAfter(c.lo, false));
       return true;
     }
     if (c.failed) {
-      StopOutOfMemory(walker, resume);
+      StopOutOfMemory(walker, FirstAfter(c.lo, false));
       return true;
     }
     if (!walker.Walk(c) || c.last) return true;
-    resume = c.next;
     head = (head + 1) % ring;
     --inFlight;
   }

@@ -491,6 +491,12 @@ uint64_t PrimeSource::SegmentSpan() {
   return 30 * uint64_t(src.segBytes);
 }
 
+bool PrimeSource::UnstagedAbove(int64_t limit) {
+  const State& src = state();
+  if (!src.sievers) return false;
+  return int64_t(src.segmentStart) + 240 * int64_t(src.wordCursor) > limit;
+}
+
 void PrimeSource::Refill() {
   State& src = state();
   if (!src.sievers) Init(0, false);

@@ -54,7 +54,10 @@ class PrimeSource {
   uint32_t Take(int64_t* out, uint32_t room, int64_t limit) {
     uint32_t n = 0;
     while (n < room) {
-      if (stagedNext_ == stagedEnd_) [[unlikely]] Refill();
+      if (stagedNext_ == stagedEnd_) [[unlikely]] {
+        if (UnstagedAbove(limit)) return n;  // no segment is sieved only to find that out
+        Refill();
+      }
       const int64_t* from = stagedNext_;
       const int64_t* to = stagedEnd_;
       if (to - from > room - n) to = from + (room - n);
@@ -74,6 +77,8 @@ class PrimeSource {
  private:
   void Refill();
   State& state();
+  // Whether every number not yet staged lies above limit.
+  bool UnstagedAbove(int64_t limit);
 
   // The numbers staged from the current group of words.
   const int64_t* stagedNext_ = nullptr;
