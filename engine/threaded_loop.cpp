@@ -85,9 +85,9 @@ WorkProcedure PairingSuccessor(WorkProcedure w) {
 }
 
 // Primes kept around each place the loop's thread must see a prime's value: enough for the
-// longest group (twelve primes) on either side, so that the prime a group was drawn at, the
-// prime that ends it and the next drawn prime are all at hand.
-constexpr uint32_t NEAR = 13;
+// longest group (sixteen primes, the other bases' batches) on either side, so that the prime
+// a group was drawn at, the prime that ends it and the next drawn prime are all at hand.
+constexpr uint32_t NEAR = 17;
 // Primes a worker draws before computing their classes; a stop is noticed between batches.
 constexpr uint32_t BATCH = 4096;
 // The report bit of the fixed-n loop: a report point falls at the first drawn prime after each
