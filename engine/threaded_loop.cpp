@@ -173,7 +173,11 @@ class ChunkWorker {
       // Keeps [from, from + len) of this batch; what lies beyond it carries into the next.
       auto keep = [&](uint32_t from, uint32_t len) {
         const uint32_t to = std::min(n, from + len);
-        if (from < to) spans_.push_back({from, to});
+        // Where primes strike densely their windows overlap: one span, not one per strike.
+        if (from < to && !spans_.empty() && from >= spans_.back().first && from <= spans_.back().second)
+          spans_.back().second = std::max(spans_.back().second, to);
+        else if (from < to)
+          spans_.push_back({from, to});
         if (from + len > n) carry = std::max(carry, from + len - n);
       };
       const uint32_t carried = carry;
