@@ -5,6 +5,7 @@
 // so the files agree on the right answer, not just with each other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -193,6 +194,21 @@ TEST(ThreadCounts, FixedKForms) {
   }
   ExpectEveryCountAlike(Continued("type 17 window across 2^32", "4294900000:M:1:2:258\n3 1001\n3 1003\n3 1011\n",
                                   4295200000, OracleJob(0x0102, 2, 3), {"-ol"}));
+}
+
+// The other bases take their primes in sixteens: a count stop far out, where the walk passes
+// over most primes by counting, must still land where one thread's batch ends.
+TEST(ThreadCounts, CountStopOfSixteenPrimeBatchesAtLargePrimes) {
+  FixedNJob j;
+  j.type = 0;
+  j.base = 10;
+  j.n = 1000;
+  j.kmax = 300000;
+  std::string far = Made(j, 1000000);
+  far.replace(0, far.find(':'), "10000000000");
+  const int64_t left = std::count(far.begin(), far.end(), '\n') - 1;
+  ExpectEveryCountAlike(Continued("base 10 count stop at 10^10", far, 20000000000, OracleFor(j),
+                                  {"-osu=" + std::to_string(left - 3)}));
 }
 
 TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
