@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "tests/e2e/fixedn_jobs.h"
 #include "tests/support/oracle.h"
 #include "tests/support/run_binary.h"
+#include "tests/support/thread_outcome.h"
 
 namespace {
 
@@ -28,39 +28,17 @@ struct Job {
   int64_t vmin = 0, vmax = 0;     // the range the oracle checks (new files)
 };
 
-struct Outcome {
-  int status = -1;
-  std::string file, removedLog, console;
-};
-
-// The console without what depends on the clock: time stamps, the progress fields after
-// "Sieved up to N", and the counts of values left, which come at report points a second apart.
-std::string WithoutTimings(const std::string& output) {
-  static const std::regex stamp(R"((^|\n)\d\d:\d\d:\d\d )");
-  static const std::regex progress(R"((Sieved up to \d+)[^\n]*)");
-  static const std::regex counts(R"(\n\d+ \w's (remaining\. p=\d+ divides \w=\d+|left))");
-  std::string s = std::regex_replace(output, stamp, "$1");
-  s = std::regex_replace(s, counts, "");
-  return std::regex_replace(s, progress, "$1");
-}
-
-Outcome Sieve(const Job& job, unsigned threads) {
+ThreadOutcome Sieve(const Job& job, unsigned threads) {
   ScratchDir dir;
   std::vector<std::string> args = job.args;
   if (!job.input.empty()) writeFile(dir.file("in.txt"), job.input);
   args.push_back("-ot=" + std::to_string(threads));
-  const RunResult r = runMorvane(args, dir.path());
-  Outcome o;
-  o.status = r.status;
-  o.file = readFile(dir.file("out.txt"));
-  o.removedLog = readFile(dir.file("Morvane.del"));
-  o.console = WithoutTimings(r.output);
-  return o;
+  return OutcomeOf(runMorvane(args, dir.path()), dir);
 }
 
 void ExpectEveryCountAlike(const Job& job) {
   SCOPED_TRACE(job.name);
-  const Outcome one = Sieve(job, 1);
+  const ThreadOutcome one = Sieve(job, 1);
   ASSERT_EQ(one.status, 0) << one.console;
   ASSERT_FALSE(one.file.empty());
   if (job.oracle) {
@@ -70,11 +48,7 @@ void ExpectEveryCountAlike(const Job& job) {
       EXPECT_EQ(checkWindow(job.input, one.file, *job.oracle), "");
   }
   for (unsigned threads : kThreadCounts) {
-    const Outcome many = Sieve(job, threads);
-    EXPECT_EQ(many.status, one.status) << "-ot=" << threads;
-    EXPECT_EQ(many.file, one.file) << "-ot=" << threads;
-    EXPECT_EQ(many.removedLog, one.removedLog) << "-ot=" << threads;
-    EXPECT_EQ(many.console, one.console) << "-ot=" << threads;
+    ExpectSameOutcome(one, Sieve(job, threads), threads);
   }
 }
 

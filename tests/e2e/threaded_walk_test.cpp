@@ -15,43 +15,23 @@
 #include "tests/e2e/fixedn_jobs.h"
 #include "tests/support/oracle.h"
 #include "tests/support/run_binary.h"
+#include "tests/support/thread_outcome.h"
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string file, removedLog, console;
-};
-
-// The console without clock-dependent parts: time stamps, progress fields, the counts shown
-// at report points.
-std::string WithoutTimings(const std::string& output) {
-  static const std::regex stamp(R"((^|\n)\d\d:\d\d:\d\d )");
-  static const std::regex progress(R"((Sieved up to \d+)[^\n]*)");
-  static const std::regex counts(R"(\n\d+ \w's (remaining\. p=\d+ divides \w=\d+|left))");
-  std::string s = std::regex_replace(output, stamp, "$1");
-  s = std::regex_replace(s, counts, "");
-  return std::regex_replace(s, progress, "$1");
-}
-
-Outcome Continue(const std::string& input, int64_t stop, unsigned threads, const std::vector<std::string>& extra = {}) {
+ThreadOutcome Continue(const std::string& input, int64_t stop, unsigned threads, const std::vector<std::string>& extra = {}) {
   ScratchDir dir;
   writeFile(dir.file("in.txt"), input);
   std::vector<std::string> args = ContinueArgs("in.txt", "out.txt", stop, extra);
   args.push_back("-ol");
   args.push_back("-ot=" + std::to_string(threads));
-  const RunResult r = runMorvane(args, dir.path());
-  return {r.status, readFile(dir.file("out.txt")), readFile(dir.file("Morvane.del")), WithoutTimings(r.output)};
+  return OutcomeOf(runMorvane(args, dir.path()), dir);
 }
 
-void ExpectAlikeForEveryCount(const Outcome& one, const std::string& input, int64_t stop,
+void ExpectAlikeForEveryCount(const ThreadOutcome& one, const std::string& input, int64_t stop,
                               const std::vector<std::string>& extra = {}) {
   for (unsigned threads : {2u, 3u, 8u}) {
-    const Outcome many = Continue(input, stop, threads, extra);
-    EXPECT_EQ(many.status, one.status) << "-ot=" << threads;
-    EXPECT_EQ(many.file, one.file) << "-ot=" << threads;
-    EXPECT_EQ(many.removedLog, one.removedLog) << "-ot=" << threads;
-    EXPECT_EQ(many.console, one.console) << "-ot=" << threads;
+    ExpectSameOutcome(one, Continue(input, stop, threads, extra), threads);
   }
 }
 
@@ -94,7 +74,7 @@ const OracleJob kTwins(0x03, 2, 1000);
 TEST(ThreadedWalk, SparseClassesNearTenToTheTenMatchOneThreadAndTheOracle) {
   const std::string input = TwinsFrom(10000000000, 20000000);
   const int64_t stop = 10100000000;
-  const Outcome one = Continue(input, stop, 1);
+  const ThreadOutcome one = Continue(input, stop, 1);
   ASSERT_EQ(one.status, 0) << one.console;
   EXPECT_GT(RemovedValues(one.removedLog).size(), 3u) << one.removedLog;
   EXPECT_EQ(checkWindow(input, one.file, kTwins), "");
@@ -105,7 +85,7 @@ TEST(ThreadedWalk, SparseClassesNearTenToTheTenMatchOneThreadAndTheOracle) {
 TEST(ThreadedWalk, VerySparseClassesNearTenToTheTwelve) {
   const std::string input = TwinsFrom(1000000000000, 20000000);
   const int64_t stop = 1000200000000;
-  const Outcome one = Continue(input, stop, 1);
+  const ThreadOutcome one = Continue(input, stop, 1);
   ASSERT_EQ(one.status, 0) << one.console;
   EXPECT_EQ(checkWindow(input, one.file, kTwins), "");
   ExpectAlikeForEveryCount(one, input, stop);
@@ -118,7 +98,7 @@ TEST(ThreadedWalk, CountStopInsideAChunk) {
   const int64_t stop = 100000000000;
   const size_t before = Lines(input) - 1;
   const std::vector<std::string> extra = {"-osu=" + std::to_string(before - 5)};
-  const Outcome one = Continue(input, stop, 1, extra);
+  const ThreadOutcome one = Continue(input, stop, 1, extra);
   ASSERT_EQ(one.status, 0) << one.console;
   SieveFileData data;
   std::string error;
@@ -134,12 +114,12 @@ TEST(ThreadedWalk, CountStopInsideAChunk) {
 TEST(ThreadedWalk, LastValueGoesAtALargePrime) {
   const std::string input = TwinsFrom(10000000000, 20000000);
   const int64_t stop = 10100000000;
-  const Outcome window = Continue(input, stop, 1);
+  const ThreadOutcome window = Continue(input, stop, 1);
   const std::vector<int64_t> removed = RemovedValues(window.removedLog);
   ASSERT_FALSE(removed.empty());
   std::string doomed = input.substr(0, input.find('\n') + 1);
   for (int64_t k : std::set<int64_t>(removed.begin(), removed.end())) doomed += std::to_string(k) + " 1000\n";
-  const Outcome one = Continue(doomed, stop, 1);
+  const ThreadOutcome one = Continue(doomed, stop, 1);
   EXPECT_NE(one.console.find("removed"), std::string::npos) << one.console;
   ExpectAlikeForEveryCount(one, doomed, stop);
 }
@@ -149,7 +129,7 @@ TEST(ThreadedWalk, AFailingWorkerStopsTheRunWithAnHonestFile) {
   const std::string input = TwinsFrom(10000000000, 20000000);
   const int64_t stop = 10100000000;
   setenv("MORVANE_TEST_FAIL_THREAD_AT", "10050000000", 1);
-  const Outcome failed = Continue(input, stop, 2);
+  const ThreadOutcome failed = Continue(input, stop, 2);
   unsetenv("MORVANE_TEST_FAIL_THREAD_AT");
   EXPECT_NE(failed.console.find("Out of memory in a sieving thread"), std::string::npos) << failed.console;
   SieveFileData data;
@@ -160,38 +140,32 @@ TEST(ThreadedWalk, AFailingWorkerStopsTheRunWithAnHonestFile) {
   EXPECT_EQ(checkWindow(input, failed.file, kTwins), "");
 }
 
-Outcome FixedK(const std::vector<std::string>& extra, unsigned threads) {
+ThreadOutcome FixedK(const std::vector<std::string>& extra, unsigned threads) {
   ScratchDir dir;
   std::vector<std::string> args = {"-w", "-wp=out.txt", "-t=17", "-base=2", "-k=3", "-nmin=1", "-nmax=20000", "-ol"};
   args.insert(args.end(), extra.begin(), extra.end());
   args.push_back("-ot=" + std::to_string(threads));
-  const RunResult r = runMorvane(args, dir.path());
-  return {r.status, readFile(dir.file("out.txt")), readFile(dir.file("Morvane.del")), WithoutTimings(r.output)};
+  return OutcomeOf(runMorvane(args, dir.path()), dir);
 }
 
 // The fixed-k walk's searches run on the workers; a count stop the strikes cause ends the
 // run at the next prime, as on one thread.
 TEST(ThreadedWalk, FixedKCountStop) {
-  const Outcome shallow = FixedK({"-osp=1000000"}, 1);
+  const ThreadOutcome shallow = FixedK({"-osp=1000000"}, 1);
   SieveFileData data;
   std::string error;
   ASSERT_TRUE(parseSieveFile(shallow.file, data, error)) << error;
   const std::vector<std::string> extra = {"-osu=" + std::to_string(data.lines.size() - 20)};
-  const Outcome one = FixedK(extra, 1);
+  const ThreadOutcome one = FixedK(extra, 1);
   ASSERT_TRUE(parseSieveFile(one.file, data, error)) << error;
   EXPECT_GT(data.depth, 1000000);
   EXPECT_EQ(checkSieveFile(one.file, OracleJob(0x0102, 2, 3), 1, 20000), "");
-  for (unsigned threads : {2u, 3u, 8u}) {
-    const Outcome many = FixedK(extra, threads);
-    EXPECT_EQ(many.file, one.file) << "-ot=" << threads;
-    EXPECT_EQ(many.removedLog, one.removedLog) << "-ot=" << threads;
-    EXPECT_EQ(many.console, one.console) << "-ot=" << threads;
-  }
+  for (unsigned threads : {2u, 3u, 8u}) ExpectSameOutcome(one, FixedK(extra, threads), threads);
 }
 
 TEST(ThreadedWalk, FixedKFailingWorkerLeavesAnHonestFile) {
   setenv("MORVANE_TEST_FAIL_THREAD_AT", "2000000", 1);
-  const Outcome failed = FixedK({"-osp=5000000"}, 2);
+  const ThreadOutcome failed = FixedK({"-osp=5000000"}, 2);
   unsetenv("MORVANE_TEST_FAIL_THREAD_AT");
   EXPECT_NE(failed.console.find("Out of memory in a sieving thread"), std::string::npos) << failed.console;
   SieveFileData data;
