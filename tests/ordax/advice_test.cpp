@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "ordax/timing.h"
 #include "tests/support/run_binary.h"
@@ -26,7 +27,8 @@ double OsrFrom(const std::string& output) {
   return at == std::string::npos ? -1 : std::atof(output.c_str() + at + 6);
 }
 
-Advised SieveTimeAndSieveOn(const ScratchDir& dir, int n) {
+// Sieves a first file and times the tester on it: the advice for sieving on.
+Advised SieveAndTime(const ScratchDir& dir, int n) {
   Advised a;
   RunResult first = runMorvane({"-w", "-wp=a.txt", "-t=0", "-base=2", "-n=" + std::to_string(n), "-kmin=1",
                                 "-kmax=20000", "-osp=100000"},
@@ -37,25 +39,33 @@ Advised SieveTimeAndSieveOn(const ScratchDir& dir, int n) {
   EXPECT_NE(timing.output.find("Timing a.txt: "), std::string::npos) << timing.output;
   a.osr = OsrFrom(timing.output);
   EXPECT_GE(a.osr, 0.1) << timing.output;
+  return a;
+}
+
+// Sieves on with the advised rate.
+void SieveOn(const ScratchDir& dir, Advised& a) {
   std::ostringstream osr;
   osr << "-osr=" << a.osr;
   // A sieve that never met its rate would run on: the time limit turns that into a failure.
-  // Normal priority (-own): the rate is measured on the clock, and at the lowest priority a
-  // test running beside it on a busy machine would decide where it stops.
-  RunResult sieve = runProgram("/usr/bin/timeout", {"600", MORVANE_BINARY, "-c", "-ci=a.txt", "-cp=b.txt", "-own", osr.str()},
-                               dir.path());
+  // Normal priority (-own) and one thread: the rate is measured on the clock.
+  RunResult sieve = runProgram(
+      "/usr/bin/timeout", {"600", MORVANE_BINARY, "-c", "-ci=a.txt", "-cp=b.txt", "-own", "-ot=1", osr.str()}, dir.path());
   EXPECT_EQ(sieve.status, 0) << "the rate criterion did not stop the sieve";
   a.sieveOutput = sieve.output;
   a.depth = HeaderDepth(dir.file("b.txt"));
-  return a;
 }
 
 TEST(OrdaxAdvice, TheAdvisedRateStopsTheSieveDeeperForLargerCandidates) {
   ScratchDir smallDir, largeDir;
   // About 900 candidates each, so that removals come often enough for the sieve to measure
   // its rate (twenty reports, at most one a second) before it reaches the advised one.
-  const Advised small = SieveTimeAndSieveOn(smallDir, 5000);
-  const Advised large = SieveTimeAndSieveOn(largeDir, 20000);
+  Advised small = SieveAndTime(smallDir, 5000);
+  Advised large = SieveAndTime(largeDir, 20000);
+  // The two sieves run side by side, so that whatever else loads the machine slows both alike:
+  // where each stops depends on its rate measured on the clock.
+  std::thread beside([&] { SieveOn(largeDir, large); });
+  SieveOn(smallDir, small);
+  beside.join();
   // Both stopped on the rate: the last rate shown is slower than the advice.
   for (const Advised* a : {&small, &large}) {
     const size_t at = a->sieveOutput.rfind("Rate: 1 k every ");
