@@ -396,12 +396,11 @@ Walker* activeWalker = nullptr;
 void FlushActiveWalker() { activeWalker->Flush(); }
 
 // The computing threads and their queue. Each thread makes its own Computer (which runs its
-// own prime source) with `make` on its first chunk.
-template <class ChunkT, class Computer>
+// own prime source) from the run's context on its first chunk.
+template <class ChunkT, class Computer, class Context>
 class Workers {
  public:
-  using Make = std::unique_ptr<Computer> (*)(const void* context);
-  Workers(const void* context, Make make, unsigned count) : context_(context), make_(make) {
+  Workers(const Context& context, unsigned count) : context_(context) {
     try {
       for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this] { Run(); });
     } catch (const std::system_error&) {
@@ -454,7 +453,7 @@ class Workers {
       }
       bool failed = false;
       try {
-        if (!worker) worker = make_(context_);
+        if (!worker) worker = std::make_unique<Computer>(context_);
         if (!worker->Compute(*c, stopNow_)) return;
       } catch (const std::bad_alloc&) {
         failed = true;
@@ -468,14 +467,67 @@ class Workers {
     }
   }
 
-  const void* context_;
-  Make make_;
+  const Context& context_;
   std::mutex m_;
   std::condition_variable work_, done_;
   std::deque<ChunkT*> queue_;
   bool stop_ = false;
   std::atomic<bool> stopNow_{false};
   std::vector<std::thread> threads_;
+};
+
+// The chunks in flight and the threads computing them. The chunks are declared first so that
+// they outlive the workers: a stop (a return, or the all-removed unwind) joins the workers
+// before any chunk is freed, so no thread still writes into one.
+template <class ChunkT, class Computer, class Context>
+class ChunkRing {
+ public:
+  ChunkRing(const Context& context, unsigned threads) : chunks_(MakeChunks(threads)), workers_(context, threads) {}
+  bool Started() const { return workers_.size() > 0; }
+
+  // Hands the ranges (lo, hi] from job.firstp to job.maxp to the workers in increasing order,
+  // at most the ring's size at a time, and gives each computed chunk in turn to `apply`, which
+  // returns false when the run ended. A stop from outside while waiting for a chunk, or a
+  // worker out of memory, ends the walk through `stopped` or `failed` with the first prime of
+  // that chunk, below which every prime has been given to `apply`.
+  template <class Apply, class Stopped, class Failed>
+  void Run(bool useAdditional, Apply apply, Stopped stopped, Failed failed) {
+    if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
+    const uint64_t span = soe2_segment_span();
+    const size_t ring = chunks_.size();
+    int64_t lo = job.firstp;
+    size_t head = 0, inFlight = 0;
+    bool drawnAll = false;
+    for (;;) {
+      while (inFlight < ring && !drawnAll) {
+        ChunkT& c = *chunks_[(head + inFlight) % ring];
+        c.lo = lo;
+        c.hi = ChunkEnd(lo, span);
+        c.maxp = job.maxp;
+        drawnAll = c.hi >= job.maxp - 1;
+        lo = c.hi;
+        workers_.Submit(&c);
+        ++inFlight;
+      }
+      ChunkT& c = *chunks_[head];
+      if (!workers_.WaitComputed(&c)) return stopped(FirstAfter(c.lo, useAdditional));
+      if (c.failed) return failed(FirstAfter(c.lo, useAdditional));
+      if (!apply(c)) return;
+      head = (head + 1) % ring;
+      --inFlight;
+    }
+  }
+
+ private:
+  static std::vector<std::unique_ptr<ChunkT>> MakeChunks(unsigned threads) {
+    std::vector<std::unique_ptr<ChunkT>> chunks;
+    for (size_t i = 0; i < CHUNKS_PER_THREAD * static_cast<size_t>(threads); ++i)
+      chunks.push_back(std::make_unique<ChunkT>());
+    return chunks;
+  }
+
+  std::vector<std::unique_ptr<ChunkT>> chunks_;
+  Workers<ChunkT, Computer, Context> workers_;
 };
 
 // A worker ran out of memory: every prime below `resume` has been applied (held ones now), so
@@ -606,58 +658,26 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
   const unsigned threads = ThreadsForRun();
   if (threads <= 1) return false;
   const KWalkContext ctx{search, kernel};
-  const size_t ring = CHUNKS_PER_THREAD * static_cast<size_t>(threads);
-  std::vector<std::unique_ptr<KChunk>> chunks;
-  for (size_t i = 0; i < ring; ++i) chunks.push_back(std::make_unique<KChunk>());
-  Workers<KChunk, KChunkWorker> workers(
-      &ctx, [](const void* c) { return std::make_unique<KChunkWorker>(*static_cast<const KWalkContext*>(c)); },
-      threads);
-  if (workers.size() == 0) return false;
+  ChunkRing<KChunk, KChunkWorker, KWalkContext> ring(ctx, threads);
+  if (!ring.Started()) return false;
 
-  if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
-  const uint64_t span = soe2_segment_span();
   KReportPoints points(fTimedSaves);
-  int64_t lo = job.firstp;
-  size_t head = 0, inFlight = 0;
-  bool drawnAll = false;
-  for (;;) {
-    while (inFlight < ring && !drawnAll) {
-      KChunk& c = *chunks[(head + inFlight) % ring];
-      c.lo = lo;
-      c.hi = ChunkEnd(lo, span);
-      c.maxp = job.maxp;
-      drawnAll = c.hi >= job.maxp - 1;
-      lo = c.hi;
-      workers.Submit(&c);
-      ++inFlight;
-    }
-    KChunk& c = *chunks[head];
-    if (!workers.WaitComputed(&c)) {
-      const int64_t resume = FirstAfter(c.lo, true);
-      points.At(resume);
-      FinishKWalk(resume);
-      return true;
-    }
-    if (c.failed) {
-      const int64_t resume = FirstAfter(c.lo, true);
-      print("#rOut of memory in a sieving thread: the run stops here.");
-      job.State = STATE_INTERRUPTED;
-      outputandtidyvals(resume, job.outbuff, job.fAppend);
-      if (!job.SaveFailed) fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
-      job.firstp = resume;
-      return true;
-    }
+  // Ends the run at p, every prime below it applied.
+  auto finish = [&](int64_t p) {
+    points.At(p);
+    FinishKWalk(p);
+  };
+  auto apply = [&](const KChunk& c) {
     const int64_t first = c.first ? c.first : c.next;  // the chunk's first prime (0: none)
     if (first && points.At(first)) {
       FinishKWalk(first);
-      return true;
+      return false;
     }
     bool reportAllowed = true;
     for (const KPrime& kp : c.primes) {
       if (!Running()) {  // stopped from outside: before this prime, as one thread would
-        points.At(kp.p);
-        FinishKWalk(kp.p);
-        return true;
+        finish(kp.p);
+        return false;
       }
       PrimeStrikes s;
       ApplyKStrikes(search, kp.p, c.strikes.data() + kp.first, c.strikes.data() + kp.first + kp.count, s);
@@ -666,23 +686,28 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
       FinishPrime(kp.p, s, report);
       if (job.AllRemoved) {
         if (!job.fAppend) outputandtidyvals(kp.p + 1, job.outbuff, false);
-        return true;
+        return false;
       }
       if (!Running() || (kp.after && kp.after >= job.maxp)) {  // the strikes stopped the run: at the next prime
-        const int64_t after = kp.after ? kp.after : FirstAfter(kp.p, true);
-        points.At(after);
-        FinishKWalk(after);
-        return true;
+        finish(kp.after ? kp.after : FirstAfter(kp.p, true));
+        return false;
       }
     }
     if (c.last) {
-      points.At(c.next);
-      FinishKWalk(c.next);
-      return true;
+      finish(c.next);
+      return false;
     }
-    head = (head + 1) % ring;
-    --inFlight;
-  }
+    return true;
+  };
+  auto failed = [](int64_t resume) {
+    print("#rOut of memory in a sieving thread: the run stops here.");
+    job.State = STATE_INTERRUPTED;
+    outputandtidyvals(resume, job.outbuff, job.fAppend);
+    if (!job.SaveFailed) fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
+    job.firstp = resume;
+  };
+  ring.Run(true, apply, finish, failed);
+  return true;
 }
 
 }  // namespace
@@ -703,15 +728,8 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   if (!PrepareStrikes(ctx)) return false;
 
   Walker walker(points, procedure, successor);
-  // The chunks outlive the workers: a stop (a return, or the all-removed unwind) joins the
-  // workers first, so no thread still writes into a chunk being freed.
-  const size_t ring = CHUNKS_PER_THREAD * static_cast<size_t>(threads);
-  std::vector<std::unique_ptr<Chunk>> chunks;
-  for (size_t i = 0; i < ring; ++i) chunks.push_back(std::make_unique<Chunk>());
-  Workers<Chunk, ChunkWorker> workers(
-      &ctx, [](const void* c) { return std::make_unique<ChunkWorker>(*static_cast<const StrikeContext*>(c)); },
-      threads);
-  if (workers.size() == 0) return false;
+  ChunkRing<Chunk, ChunkWorker, StrikeContext> ring(ctx, threads);
+  if (!ring.Started()) return false;
 
   // Saves made by the loop's checks apply what the walker holds, as the flush of the work
   // procedures does.
@@ -725,33 +743,8 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   activeWalker = &walker;
   workflush = FlushActiveWalker;
 
-  if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
-  const uint64_t span = soe2_segment_span();
-  int64_t lo = job.firstp;
-  size_t head = 0, inFlight = 0;
-  bool drawnAll = false;
-  for (;;) {
-    while (inFlight < ring && !drawnAll) {
-      Chunk& c = *chunks[(head + inFlight) % ring];
-      c.lo = lo;
-      c.hi = ChunkEnd(lo, span);
-      c.maxp = job.maxp;
-      drawnAll = c.hi >= job.maxp - 1;
-      lo = c.hi;
-      workers.Submit(&c);
-      ++inFlight;
-    }
-    Chunk& c = *chunks[head];
-    if (!workers.WaitComputed(&c)) {
-      walker.StopAt(FirstAfter(c.lo, false));
-      return true;
-    }
-    if (c.failed) {
-      StopOutOfMemory(walker, FirstAfter(c.lo, false));
-      return true;
-    }
-    if (!walker.Walk(c) || c.last) return true;
-    head = (head + 1) % ring;
-    --inFlight;
-  }
+  ring.Run(
+      false, [&](const Chunk& c) { return walker.Walk(c) && !c.last; },
+      [&](int64_t resume) { walker.StopAt(resume); }, [&](int64_t resume) { StopOutOfMemory(walker, resume); });
+  return true;
 }
