@@ -494,7 +494,8 @@ uint64_t PrimeSource::SegmentSpan() {
 bool PrimeSource::UnstagedAbove(int64_t limit) {
   const State& src = state();
   if (!src.sievers) return false;
-  return int64_t(src.segmentStart) + 240 * int64_t(src.wordCursor) > limit;
+  // The smallest number a word can hold is one above its base.
+  return int64_t(src.segmentStart) + 240 * int64_t(src.wordCursor) >= limit;
 }
 
 void PrimeSource::Refill() {

@@ -277,6 +277,29 @@ TEST(PrimeSource, OwnSourcesMatchTheProcessSourceChunkByChunk) {
   EXPECT_EQ(ownDelivered(own, 1000, 1100, false), primesBetween(1000, 1100));
 }
 
+// Take stops at its limit wherever the limit falls: on a segment's end (where the next
+// segment need not be sieved to know nothing more is due), just before or after it, or inside
+// a segment; and what lies beyond stays in place for the next call.
+TEST(PrimeSource, TakeStopsAtItsLimitAndLeavesTheRestInPlace) {
+  const int64_t span = int64_t(soe2_segment_span());
+  PrimeSource own(0);
+  for (int64_t lo : {int64_t(0), 3 * span, 1000000000000 / span * span}) {
+    for (int64_t limit : {lo + span, lo + span - 1, lo + span + 1, lo + span / 2, lo + 2 * span}) {
+      own.Init(lo, false);
+      std::vector<int64_t> got;
+      int64_t batch[4096];
+      uint32_t n = 0;
+      do {
+        n = own.Take(batch, 4096, limit);
+        got.insert(got.end(), batch, batch + n);
+      } while (n == 4096);
+      const int64_t next = own.Next();
+      EXPECT_EQ(got, delivered(lo, limit, false)) << lo << " " << limit;
+      EXPECT_EQ(next, delivered(limit, limit + 10000, false).front()) << lo << " " << limit;
+    }
+  }
+}
+
 // Several sources run at once, each on its own thread and at its own segment size, and none
 // disturbs the others or the process's source.
 TEST(PrimeSource, SourcesOnSeveralThreadsAreIndependent) {
