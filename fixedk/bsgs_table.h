@@ -41,6 +41,10 @@ class BsgsTable {
       if (R0[link - 1] == y) f(link - 1);
   }
 
+  // The buckets as 64-bit words, bucket b at [b]: its presence word is the low half. Entry
+  // v's bucket is (v mod 2^17)/32, and bit v mod 32 of the presence word is set for it.
+  const uint64_t* BucketWords() const { return reinterpret_cast<const uint64_t*>(Bitmap2andR0Hash); }
+
   // Empties the buckets used by entries 0 .. count-1, leaving the whole hash zero.
   void Clear(uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) Bitmap2andR0Hash[BucketOf(R0[i])] = Bucket{};
@@ -51,9 +55,10 @@ class BsgsTable {
     uint32_t presence = 0;  // bit (v AND 31) set when some entry v of this bucket has it
     uint32_t head = 0;      // 1 + the most recent entry of this bucket; 0 when empty
   };
+  static_assert(sizeof(Bucket) == 8 && alignof(Bucket) == 4, "buckets are read as 64-bit words");
   static uint32_t BucketOf(uint64_t v) { return static_cast<uint32_t>(v & 0x1ffff) >> 5; }
 
-  Bucket Bitmap2andR0Hash[kBuckets];
+  alignas(8) Bucket Bitmap2andR0Hash[kBuckets];
   std::vector<uint64_t> R0;       // the entries' residues
   std::vector<uint32_t> R0miss;   // chain links: the bucket's head before entry i went in
 };

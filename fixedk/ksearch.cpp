@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "engine/sieve_job.h"
+#include "fixedk/class_walk.h"
 #include "fixedk/fixed_multiplier.h"
 #include "fixedk/ksieve.h"
 #include "fixedk/power_residue.h"
@@ -250,6 +251,10 @@ ClassSet ClassesOf(const KClassTable& table, uint32_t t, uint32_t a0) {
   return c;
 }
 
+// Classes below which the scalar lanes walk them: a vector's tables of powers cost more than
+// they save on a few classes.
+constexpr uint32_t kMinVectorClasses = 8;
+
 // The search over the surviving classes r alone, a = r + Q·i: one table of the baby steps
 // k·2^(d·Q·i) for i < tableLen serves every class, and each class walks its giant steps
 // ∓2^(−MinNum − d·r − d·Q·tableLen·y) against it. Classes are taken four at a time, each lane
@@ -272,14 +277,20 @@ void SearchClasses(const KSearchContext& ctx, const MontgomeryModulus& m, uint64
     for (uint32_t k = 0; k < n; ++k) sc.table.Insert(i + k, block[k]);
     i += n;
   }
-  // Powers of 2^(−d·t) up to the largest step between a lane's classes.
-  uint64_t reach[kMaxClassModulus + 1];
-  reach[0] = m.one();
   const uint64_t h1 = MontHalfPower(m, d * t);
-  for (uint32_t e = 1; e <= cls.reach; ++e) reach[e] = m.mul(reach[e - 1], h1);
   const uint64_t giant = MontHalfPower(m, static_cast<uint32_t>(uint64_t{d} * Q * tableLen));
   uint64_t first = m.fromMont(MontHalfPower(m, static_cast<uint32_t>(ctx.minNum + uint64_t{d} * cls.r[0])));
   if (ctx.form.plus && first != 0) first = m.p - first;
+  if (ctx.vectorClasses && cls.size >= kMinVectorClasses && VectorClassWalkFits(m.p)) {
+    const ClassWalk w{m.p, first, m.fromMont(h1), m.fromMont(giant), cls.r, cls.size, t, steps, Q, tableLen, d, count};
+    WalkClassesInLanes(sc.table, w, sc.matches);
+    sc.table.Clear(tableLen);
+    return;
+  }
+  // Powers of 2^(−d·t) up to the largest step between a lane's classes.
+  uint64_t reach[kMaxClassModulus + 1];
+  reach[0] = m.one();
+  for (uint32_t e = 1; e <= cls.reach; ++e) reach[e] = m.mul(reach[e - 1], h1);
   uint64_t start[kPowerLanes], v[kPowerLanes];
   for (uint32_t c0 = 0; c0 < cls.size; c0 += kPowerLanes) {
     const uint32_t lanes = std::min(kPowerLanes, cls.size - c0);

@@ -62,6 +62,7 @@ struct KSearchContext {
   ResidueTest residueTest;
   bool residueSkip = true;      // the quadratic-residue skip is on
   bool powerResidue = true;     // the power-residue screening is on
+  bool vectorClasses = true;    // the class search walks its classes in vector lanes where it can
   // The classes of a = offset/d that still hold a candidate, modulo each of kClassModuli.
   std::vector<KClassTable> classTables;
 };

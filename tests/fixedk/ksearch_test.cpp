@@ -234,7 +234,8 @@ TEST(FindKStrikes, SpacedSearchOrderDoesNotDependOnTheScreening) {
 
 // Once the small primes have thinned the candidates, the spaced search may walk only the
 // classes that still hold some: it then strikes every dividing offset still a candidate, and
-// only dividing offsets, in the order of the full list.
+// only dividing offsets, in the order of the full list, whether its classes are walked in
+// vector lanes or not.
 TEST(FindKStrikes, SpacedSearchOverSurvivingClasses) {
   for (const FixedKCase& c : {Case(0x0101, 2, 5, 1000, 40000), Case(0x0102, 2, 3, 1000, 40000),
                               Case(0x0102, 2, 1073741827, 1000, 30000)}) {
@@ -242,6 +243,8 @@ TEST(FindKStrikes, SpacedSearchOverSurvivingClasses) {
     SieveWith(DoKSieve, oddPrimesBetween(3, 5000));
     const KSearchContext ctx = PrepareKSearch(KSearchKind::Spaced, 1);
     ASSERT_FALSE(ctx.classTables.empty());
+    KSearchContext scalar = ctx;  // classes walked one lane of four at a time, not in vectors
+    scalar.vectorClasses = false;
     KScratch scratch;
     std::vector<uint64_t> primes = oddPrimesBetween(5003, 60000);
     primes.insert(primes.end(), PrimesAboveTwoToThe32().begin(), PrimesAboveTwoToThe32().end());
@@ -254,6 +257,7 @@ TEST(FindKStrikes, SpacedSearchOverSurvivingClasses) {
         return u % span != v % span ? u % span < v % span : u / span > v / span;
       });
       const std::vector<uint32_t> found = Offsets(Find(ctx, p, scratch));
+      ASSERT_EQ(Offsets(Find(scalar, p, scratch)), found) << "p=" << p;
       // found is ref with some offsets left out, each of them no longer a candidate, or
       // nothing at all when the residue skip shows no candidate can be divisible.
       size_t i = 0;

@@ -1,14 +1,17 @@
 // The arithmetic and the table of the fixed-k searches against plain references: the
 // fixed-multiplier product against unsigned __int128, the baby-step giant-step table
-// against a brute-force comparison of every pair.
+// against a brute-force comparison of every pair, the class walk in vector lanes against the
+// classes' values computed one by one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <set>
 #include <utility>
 
 #include "fixedk/bsgs_table.h"
+#include "fixedk/class_walk.h"
 #include "fixedk/fixed_multiplier.h"
 
 namespace {
@@ -80,6 +83,75 @@ TEST(BabyGiantSearch, LeavesTheHashEmpty) {
   BabyGiantSearch(table, 7, 1, FixedMultiplier(1, p), 81, 1, FixedMultiplier(1, p),
                   [&](uint32_t, uint32_t) { ++hits; });
   EXPECT_EQ(hits, 0);
+  // A table of 3000 entries (several to a bucket): each entry is found once, and a later
+  // one-entry search probing every residue of the large one sees none of them.
+  table.Reserve(3000);
+  const FixedMultiplier three(3, p);
+  for (int round = 0; round < 2; ++round) {
+    hits = 0;
+    BabyGiantSearch(table, 1, 3000, three, 1, 3000, three, [&](uint32_t i, uint32_t a) {
+      EXPECT_EQ(i, a);
+      ++hits;
+    });
+    EXPECT_EQ(hits, 3000);
+    hits = 0;
+    BabyGiantSearch(table, 2, 1, three, 1, 3000, three, [&](uint32_t, uint32_t) { ++hits; });
+    EXPECT_EQ(hits, 0);
+  }
+}
+
+uint64_t RefPower(uint64_t x, uint64_t e, uint64_t p) {
+  uint64_t r = 1 % p;
+  for (; e != 0; e >>= 1, x = RefMulMod(x, x, p))
+    if (e & 1) r = RefMulMod(r, x, p);
+  return r;
+}
+
+// The lanes find exactly the (class, step, entry) triples whose values are equal, with the
+// cut at count, for partial vectors, t = 1 and t > 1, steps of one and several, and primes
+// from 2^20 to just below 2^50; the table is empty again for the next prime.
+TEST(ClassWalk, LanesFindEveryEqualValue) {
+  if (!VectorClassWalkFits(1000003)) GTEST_SKIP() << "no AVX-512 IFMA here";
+  EXPECT_FALSE(VectorClassWalkFits(uint64_t{1} << 50));
+  std::mt19937_64 rng(29);
+  static BsgsTable table;
+  const uint64_t primes[] = {1048573, 1000000007, 4294967291ULL, (1ULL << 47) - 115, (1ULL << 50) - 27};
+  const struct {
+    uint32_t Q, t, a0, steps, tableLen, d;
+  } shapes[] = {{840, 1, 0, 1, 40, 1}, {840, 4, 3, 3, 20, 2}, {2520, 7, 5, 2, 30, 1}, {120, 8, 1, 5, 6, 3}};
+  for (uint64_t p : primes) {
+    for (const auto& sh : shapes) {
+      std::vector<uint16_t> r;
+      for (uint32_t c = sh.a0; c < sh.Q; c += sh.t)
+        if (rng() % 3 != 0) r.push_back(static_cast<uint16_t>(c));
+      ClassWalk w{p, rng() % p, rng() % p, rng() % p, r.data(), static_cast<uint32_t>(r.size()), sh.t, sh.steps, sh.Q,
+                  sh.tableLen, sh.d, 0};
+      w.count = uint64_t{sh.Q} * sh.tableLen * sh.steps - sh.Q * 3 + 5;  // the last steps reach past it
+      auto value = [&](size_t c, uint32_t y) {
+        return RefMulMod(RefMulMod(w.first, RefPower(w.h, (r[c] - r[0]) / sh.t, p), p), RefPower(w.giant, y, p), p);
+      };
+      // Entries: values of random classes and steps (some twice), and random residues.
+      std::vector<uint64_t> entries;
+      for (uint32_t i = 0; i < sh.tableLen; ++i)
+        entries.push_back(i % 3 == 2 ? rng() % p : value(rng() % r.size(), static_cast<uint32_t>(rng() % sh.steps)));
+      entries[1] = entries[0];
+      table.Reserve(sh.tableLen);
+      for (uint32_t i = 0; i < sh.tableLen; ++i) table.Insert(i, entries[i]);
+      std::vector<uint32_t> expected, found;
+      for (size_t c = 0; c < r.size(); ++c)
+        for (uint32_t y = 0; y < sh.steps; ++y)
+          for (uint32_t i = 0; i < sh.tableLen; ++i) {
+            const uint64_t a = r[c] + uint64_t{sh.Q} * (uint64_t{sh.tableLen} * y + i);
+            if (entries[i] == value(c, y) && a < w.count) expected.push_back(static_cast<uint32_t>(a * sh.d));
+          }
+      WalkClassesInLanes(table, w, found);
+      std::sort(expected.begin(), expected.end());
+      std::sort(found.begin(), found.end());
+      ASSERT_EQ(found, expected) << "p=" << p << " Q=" << sh.Q << " t=" << sh.t;
+      EXPECT_GT(found.size(), sh.tableLen / 3) << "p=" << p << " Q=" << sh.Q;
+      table.Clear(sh.tableLen);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+// Eight classes per vector: a start value is first·h^e for e = (r − r0)/t < 2^11, the product
+// of one entry of a table of h^(32·i) and one of a table of h^j, j < 32, both built per prime
+// (their first eight entries one by one, the rest eight at a time). Every product is a 52-bit
+// Montgomery product with one factor in Montgomery form, so the class values stay plain
+// residues and probe the table as the scalar walk's do.
+#include "fixedk/class_walk.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+#include "kernels/cpu_features.h"
+#include "kernels/montgomery.h"
+
+#define LANES_TARGET __attribute__((target("avx512f,avx512ifma")))
+
+namespace {
+
+constexpr uint64_t kMask52 = (uint64_t{1} << 52) - 1;
+constexpr uint32_t kLow = 32;                  // entries of the table of h^j
+constexpr uint32_t kMaxExponent = 1u << 12;    // above every (r − r0)/t of a class modulus
+constexpr uint32_t kHigh = kMaxExponent / kLow;
+
+// x·y·2^(−52) mod p for x, y < p < 2^52: the low 52 bits of x·y and of m·p are equal, so the
+// difference of the high parts is exact and lies in (−p, p).
+uint64_t Mul52(uint64_t x, uint64_t y, uint64_t p, uint64_t pinv) {
+  const u128 t = static_cast<u128>(x) * y;
+  const uint64_t lo = static_cast<uint64_t>(t) & kMask52, hi = static_cast<uint64_t>(t >> 52);
+  const uint64_t m = (lo * pinv) & kMask52;
+  const uint64_t mh = static_cast<uint64_t>((static_cast<u128>(m) * p) >> 52);
+  return hi < mh ? hi - mh + p : hi - mh;
+}
+
+// x·2^52 mod p.
+uint64_t To52(uint64_t x, uint64_t p) { return modWide(x >> 12, x << 52, p); }
+
+LANES_TARGET inline __m512i Mul52(__m512i x, __m512i y, __m512i p, __m512i pinv) {
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i lo = _mm512_madd52lo_epu64(zero, x, y);
+  const __m512i hi = _mm512_madd52hi_epu64(zero, x, y);
+  const __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
+  const __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
+  const __m512i r = _mm512_sub_epi64(hi, mh);
+  return _mm512_mask_add_epi64(r, _mm512_cmplt_epu64_mask(hi, mh), r, p);
+}
+
+// out[j] = x^j in Montgomery form for j < n (n ≥ 1), from x in that form and one = 2^52 mod p.
+LANES_TARGET void Powers(uint64_t* out, uint32_t n, uint64_t x, uint64_t one, uint64_t p, uint64_t pinv) {
+  out[0] = one;
+  const uint32_t first = std::min<uint32_t>(n, 8);
+  for (uint32_t j = 1; j < first; ++j) out[j] = Mul52(out[j - 1], x, p, pinv);
+  if (n <= 8) return;
+  const __m512i vp = _mm512_set1_epi64(static_cast<long long>(p));
+  const __m512i vpinv = _mm512_set1_epi64(static_cast<long long>(pinv));
+  const __m512i x8 = _mm512_set1_epi64(static_cast<long long>(Mul52(out[7], x, p, pinv)));
+  __m512i v = _mm512_loadu_si512(out);
+  for (uint32_t j = 8; j < n; j += 8) {
+    v = Mul52(v, x8, vp, vpinv);
+    _mm512_storeu_si512(out + j, v);  // the tables have room for whole vectors
+  }
+}
+
+LANES_TARGET void Walk(const BsgsTable& table, const ClassWalk& w, std::vector<uint32_t>& matches) {
+  const uint64_t p = w.p;
+  const uint64_t pinv = inverseMod2_64(p) & kMask52;
+  const uint64_t one = (uint64_t{1} << 52) % p;
+  const uint64_t h = To52(w.h, p);
+  const uint32_t top = (w.r[w.size - 1] - w.r[0]) / w.t;  // the largest exponent of h
+  alignas(64) uint64_t low[kLow + 8], high[kHigh + 8];
+  Powers(low, std::min(top + 1, kLow), h, one, p, pinv);
+  if (top >= kLow) {
+    uint64_t h32 = h;
+    for (int i = 0; i < 5; ++i) h32 = Mul52(h32, h32, p, pinv);
+    Powers(high, top / kLow + 1, h32, one, p, pinv);
+  } else {
+    high[0] = one;
+  }
+  const __m512i vp = _mm512_set1_epi64(static_cast<long long>(p));
+  const __m512i vpinv = _mm512_set1_epi64(static_cast<long long>(pinv));
+  const __m512i first = _mm512_set1_epi64(static_cast<long long>(w.first));
+  const __m512i giant = _mm512_set1_epi64(static_cast<long long>(To52(w.giant, p)));
+  const __m512i r0 = _mm512_set1_epi64(w.r[0]);
+  // ceil(2^32/t), below 2^32 for t ≥ 2.
+  const __m512i invT = _mm512_set1_epi64(static_cast<long long>(((uint64_t{1} << 32) + w.t - 1) / w.t));
+  const __m512i lowMask = _mm512_set1_epi64(kLow - 1);
+  const __m512i bucketMask = _mm512_set1_epi64(BsgsTable::kBuckets - 1);
+  const __m512i bitMask = _mm512_set1_epi64(31);
+  const __m512i bit0 = _mm512_set1_epi64(1);
+  const uint64_t* buckets = table.BucketWords();
+  const uint64_t giantSpan = uint64_t{w.Q} * w.tableLen;
+  alignas(64) uint64_t values[8];
+  for (uint32_t c0 = 0; c0 < w.size; c0 += 8) {
+    const uint32_t n = std::min<uint32_t>(8, w.size - c0);
+    const __mmask8 lanes = static_cast<__mmask8>((1u << n) - 1);
+    // Exponents (r − r0)/t: t divides r − r0 < 2^12, so the product by ceil(2^32/t) lies
+    // in [q·2^32, q·2^32 + q·t) and its high half is the quotient q.
+    alignas(16) uint16_t rs[8] = {};
+    std::copy(w.r + c0, w.r + c0 + n, rs);
+    const __m512i r = _mm512_maskz_cvtepu16_epi64(0xff, _mm_load_si128(reinterpret_cast<const __m128i*>(rs)));
+    __m512i e = _mm512_sub_epi64(r, r0);
+    if (w.t != 1) e = _mm512_maskz_srli_epi64(0xff, _mm512_maskz_mul_epu32(0xff, e, invT), 32);
+    const __m512i lo = _mm512_mask_i64gather_epi64(_mm512_set1_epi64(static_cast<long long>(one)), lanes,
+                                                   _mm512_and_si512(e, lowMask), low, 8);
+    const __m512i hi = _mm512_mask_i64gather_epi64(_mm512_set1_epi64(static_cast<long long>(one)), lanes,
+                                                   _mm512_maskz_srli_epi64(0xff, e, 5), high, 8);
+    __m512i v = Mul52(Mul52(first, hi, vp, vpinv), lo, vp, vpinv);
+    for (uint32_t y = 0; y < w.steps; ++y) {
+      // Bucket (v mod 2^17)/32 holds a presence word whose bit v mod 32 is set when some
+      // entry of that bucket may equal v.
+      const __m512i bucket = _mm512_and_si512(_mm512_maskz_srli_epi64(0xff, v, 5), bucketMask);
+      const __m512i word = _mm512_mask_i64gather_epi64(_mm512_setzero_si512(), lanes, bucket, buckets, 8);
+      __mmask8 hits = _mm512_mask_test_epi64_mask(lanes, _mm512_maskz_srlv_epi64(0xff, word, _mm512_and_si512(v, bitMask)), bit0);
+      if (hits != 0) {
+        _mm512_store_si512(values, v);
+        do {
+          const uint32_t l = static_cast<uint32_t>(__builtin_ctz(hits));
+          hits &= static_cast<__mmask8>(hits - 1);
+          const uint64_t base = w.r[c0 + l] + giantSpan * y;
+          table.ForEachMatch(values[l], [&](uint32_t i) {
+            const uint64_t a = base + uint64_t{w.Q} * i;
+            if (a < w.count) matches.push_back(static_cast<uint32_t>(a * w.d));
+          });
+        } while (hits != 0);
+      }
+      if (y + 1 < w.steps) v = Mul52(v, giant, vp, vpinv);
+    }
+  }
+}
+
+}  // namespace
+
+bool VectorClassWalkFits(uint64_t p) {
+  static const bool ifma = ReadCpuFeatures().ifma;
+  return ifma && p < (uint64_t{1} << 50);
+}
+
+void WalkClassesInLanes(const BsgsTable& table, const ClassWalk& w, std::vector<uint32_t>& matches) {
+  if (w.size == 0) return;
+  Walk(table, w, matches);
+}

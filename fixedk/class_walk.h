@@ -1,0 +1,25 @@
+// The walks of the class search in vector lanes: eight classes at a time, their start values
+// from two small tables of powers, their giant steps and their table probes side by side, with
+// AVX-512 IFMA (52-bit Montgomery products). The matches are the scalar walk's, in another
+// order; the search sorts its matches afterwards either way.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "fixedk/bsgs_table.h"
+
+// Whether the vector walk runs here for a prime p: the processor has AVX-512 IFMA and p is
+// below 2^50, where the 52-bit products are exact.
+bool VectorClassWalkFits(uint64_t p);
+
+// One prime's class walk. Class c (c < size) starts at first·h^((r[c] − r[0])/t) and takes
+// `steps` giant steps, each multiplying by giant; at step y, every table entry i equal to the
+// class's value gives a = r[c] + Q·(tableLen·y + i), kept as a·d when a < count. first, h and
+// giant are residues mod p in [0, p); r ascending with every r[c] ≡ r[0] (mod t).
+struct ClassWalk {
+  uint64_t p, first, h, giant;
+  const uint16_t* r;
+  uint32_t size, t, steps, Q, tableLen, d;
+  uint64_t count;
+};
+void WalkClassesInLanes(const BsgsTable& table, const ClassWalk& w, std::vector<uint32_t>& matches);
