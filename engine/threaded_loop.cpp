@@ -24,6 +24,7 @@
 #include "engine/sieve_file.h"
 #include "fixedk/base2_ksieve.h"
 #include "fixedk/ksearch.h"
+#include "fixedk/ksieve.h"
 #include "fixedk/kstrike.h"
 #include "fixedk/progress.h"
 #include "fixedn/clear.h"
@@ -90,9 +91,6 @@ WorkProcedure PairingSuccessor(WorkProcedure w) {
 constexpr uint32_t NEAR = 17;
 // Primes a worker draws before computing their classes; a stop is noticed between batches.
 constexpr uint32_t BATCH = 4096;
-// The report bit of the fixed-n loop: a report point falls at the first drawn prime after each
-// multiple of it.
-constexpr int64_t REPORT_STEP = 0x1000000;
 
 struct KeptPrime {
   uint32_t index;  // place among the chunk's primes
@@ -102,12 +100,13 @@ struct KeptPrime {
 // A range (lo, hi] of the number line and what its primes leave for the loop's thread: how
 // many there are, their classes, and the few primes whose values the walk needs. Everything
 // else about the range stays with the worker.
+template <class StrikeT>
 struct Chunk {
   // Set by the loop's thread before the chunk is handed out.
   int64_t lo = 0, hi = 0, maxp = 0;
   // Filled by a worker.
   uint32_t count = 0;                // primes in (lo, hi] below maxp
-  std::vector<Strike> strikes;       // index is the place among the chunk's primes
+  std::vector<StrikeT> strikes;      // index is the place among the chunk's primes
   std::vector<KeptPrime> kept;       // ascending by index
   bool last = false;  // the range reaches maxp: next is the first prime not below it
   int64_t next = 0;   // the first prime after the range
@@ -140,15 +139,55 @@ int64_t FirstAfter(int64_t x, bool useAdditional) {
 // environment at the start of a threaded run), so the out-of-memory path can be exercised.
 int64_t failAt = 0;
 
-// Draws the chunk's primes from the worker's own source and computes their classes,
+// What the workers compute per prime. The fixed-n sieves: the classes of fixedn/strikes.h.
+class ClassFinder {
+ public:
+  using Context = StrikeContext;
+  using StrikeT = Strike;
+  // The report bit of the fixed-n loop: a report point falls at the first drawn prime after
+  // each multiple of it.
+  static constexpr int64_t kReportStep = 0x1000000;
+  explicit ClassFinder(const StrikeContext& ctx) : ctx_(ctx) {}
+  void Find(const int64_t* primes, uint32_t n, std::vector<Strike>& out) { FindStrikes(ctx_, primes, n, out); }
+
+ private:
+  const StrikeContext& ctx_;
+};
+
+// The fixed-k searches (fixedk/ksearch.h), with the run's kernel context copied into the
+// worker's thread-local one, which the searches read and the other bases' write.
+struct KWalkContext {
+  KSearchContext search;
+  KernelContext kernel;
+};
+
+class KFinder {
+ public:
+  using Context = KWalkContext;
+  using StrikeT = KStrike;
+  // The fixed-k loop's report bit.
+  static constexpr int64_t kReportStep = 0x100000;
+  explicit KFinder(const KWalkContext& ctx) : ctx_(ctx.search) { kernel = ctx.kernel; }
+  void Find(const int64_t* primes, uint32_t n, std::vector<KStrike>& out) {
+    FindKStrikes(ctx_, primes, n, scratch_, out);
+  }
+
+ private:
+  const KSearchContext& ctx_;
+  KScratch scratch_;
+};
+
+// Draws the chunk's primes from the worker's own source and computes their strikes,
 // keeping the primes the walk will need: the first and last NEAR of the chunk, NEAR after
 // each report step, and NEAR on either side of every prime that strikes.
+template <class Finder>
 class ChunkWorker {
  public:
-  explicit ChunkWorker(const StrikeContext& ctx) : ctx_(ctx), source_(0) {}
+  using StrikeT = typename Finder::StrikeT;
+  explicit ChunkWorker(const typename Finder::Context& ctx) : finder_(ctx), source_(0) {}
 
   // False when stopped before the end.
-  bool Compute(Chunk& c, const std::atomic<bool>& stop) {
+  bool Compute(Chunk<StrikeT>& c, const std::atomic<bool>& stop) {
     c.count = 0;
     c.strikes.clear();
     c.kept.clear();
@@ -157,7 +196,7 @@ class ChunkWorker {
     source_.Init(c.lo, false);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
     uint32_t tailCount = 0;
-    int64_t nextStep = (c.lo / REPORT_STEP + 1) * REPORT_STEP;
+    int64_t nextStep = (c.lo / Finder::kReportStep + 1) * Finder::kReportStep;
     bool end = false;
     while (!end) {
       if (stop.load(std::memory_order_relaxed)) return false;
@@ -186,12 +225,13 @@ class ChunkWorker {
       while (n > 0 && nextStep <= primes_[n - 1]) {
         const uint32_t i = static_cast<uint32_t>(std::lower_bound(primes_, primes_ + n, nextStep) - primes_);
         keep(i, NEAR);
-        nextStep += REPORT_STEP;
+        nextStep += Finder::kReportStep;
       }
       found_.clear();
-      FindStrikes(ctx_, primes_, n, found_);
-      for (const Strike& s : found_) {
-        c.strikes.push_back({s.k, base + s.index, s.slot});
+      finder_.Find(primes_, n, found_);
+      for (const StrikeT& s : found_) {
+        c.strikes.push_back(s);
+        c.strikes.back().index = base + s.index;
         if (s.index < NEAR) {  // the window reaches back into the last batch
           for (uint32_t t = 0; t < tailCount; ++t)
             if (tail_[t].index + NEAR >= base + s.index) c.kept.push_back(tail_[t]);
@@ -224,30 +264,61 @@ class ChunkWorker {
   }
 
  private:
-  const StrikeContext& ctx_;
+  Finder finder_;
   PrimeSource source_;
-  std::vector<Strike> found_;
+  std::vector<StrikeT> found_;
   int64_t primes_[BATCH];
   std::vector<std::pair<uint32_t, uint32_t>> spans_;  // [from, to) of the batch to keep
   KeptPrime tail_[NEAR];
 };
 
+// How a prime's strikes reach the store. The fixed-n classes through the clearing routine:
+class ClassApplier {
+ public:
+  using StrikeT = Strike;
+  void Apply(int64_t p, const Strike* s, uint32_t n) const {
+    for (uint32_t i = 0; i < n; ++i) ClearRoutine(s[i].k, p);
+  }
+};
+
+// The fixed-k strikes as the fixed-k work procedures apply them: the store, the counts and
+// the log, the tiny procedures' "firstremoved" line, then verification, the report and the
+// count criterion.
+class KApplier {
+ public:
+  using StrikeT = KStrike;
+  KApplier(const KSearchContext& ctx, bool tiny) : ctx_(ctx), tiny_(tiny) {}
+  void Apply(int64_t p, const KStrike* s, uint32_t n) const {
+    if (n == 0) return;
+    PrimeStrikes struck;
+    ApplyKStrikes(ctx_, p, s, s + n, struck);
+    if (tiny_) ReportSmallest(struck);
+    FinishPrime(p, struck, struck.any() && ReportDue(static_cast<long>(std::time(nullptr))));
+  }
+
+ private:
+  const KSearchContext& ctx_;
+  bool tiny_;
+};
+
 // Applies computed chunks as the work procedures would, prime after prime. Only the kept
-// primes are visited; the stretches between them (no class, no report step, no group that
+// primes are visited; the stretches between them (no strike, no report step, no group that
 // needs a value) are passed over by counting.
+template <class Applier>
 class Walker {
  public:
-  Walker(LoopPoints& points, Procedure procedure, Procedure successor)
-      : points_(points), proc_(procedure), successor_(successor) {}
+  using StrikeT = typename Applier::StrikeT;
+  Walker(LoopPoints& points, Procedure procedure, Procedure successor, const Applier& applier)
+      : points_(points), proc_(procedure), successor_(successor), applier_(applier) {}
 
   // False when the run ended inside the chunk (the file is written).
-  bool Walk(const Chunk& c) {
-    const Strike* s = c.strikes.data();
-    const Strike* end = s + c.strikes.size();
+  bool Walk(const Chunk<StrikeT>& c) {
+    const StrikeT* s = c.strikes.data();
+    const StrikeT* end = s + c.strikes.size();
     uint32_t at = 0;
     for (const KeptPrime& kp : c.kept) {
       if (kp.index > at && !Skip(kp.index - at)) return false;
-      const Strike* first = s;
+      const StrikeT* first = s;
       while (s != end && s->index == kp.index) ++s;
       if (!Feed(kp.p, first, static_cast<uint32_t>(s - first))) return false;
       at = kp.index + 1;
@@ -281,11 +352,9 @@ class Walker {
     uint32_t first, count;
   };
 
-  static void Apply(int64_t p, const Strike* s, uint32_t n) {
-    for (uint32_t i = 0; i < n; ++i) ClearRoutine(s[i].k, p);
-  }
-  // Only primes with classes are stored; the others are counted.
-  void Hold(int64_t p, const Strike* s, uint32_t n) {
+  void Apply(int64_t p, const StrikeT* s, uint32_t n) { applier_.Apply(p, s, n); }
+  // Only primes with strikes are stored; the others are counted.
+  void Hold(int64_t p, const StrikeT* s, uint32_t n) {
     ++heldCount_;
     if (n == 0) return;
     held_.push_back({p, static_cast<uint32_t>(heldStrikes_.size()), n});
@@ -293,10 +362,12 @@ class Walker {
   }
   // The six-prime twin procedure clears the +1 class (slot 1) of every prime, then the −1.
   void FlushTwin() {
-    for (uint32_t slot : {1u, 0u})
-      for (const Held& h : held_)
-        for (uint32_t i = 0; i < h.count; ++i)
-          if (heldStrikes_[h.first + i].slot == slot) ClearRoutine(heldStrikes_[h.first + i].k, h.p);
+    if constexpr (requires { &StrikeT::slot; }) {
+      for (uint32_t slot : {1u, 0u})
+        for (const Held& h : held_)
+          for (uint32_t i = 0; i < h.count; ++i)
+            if (heldStrikes_[h.first + i].slot == slot) Apply(h.p, &heldStrikes_[h.first + i], 1);
+    }
     held_.clear();
     heldStrikes_.clear();
     heldCount_ = 0;
@@ -347,7 +418,7 @@ class Walker {
     return true;
   }
 
-  bool Feed(int64_t p, const Strike* s, uint32_t n) {
+  bool Feed(int64_t p, const StrikeT* s, uint32_t n) {
     if (batchLeft_ > 0) {  // drawn by the batch procedure, not by the loop
       if (proc_.twinInline) Hold(p, s, n);
       else Apply(p, s, n);
@@ -383,8 +454,9 @@ class Walker {
   LoopPoints& points_;
   Procedure proc_;
   Procedure successor_;
-  std::vector<Held> held_;  // held primes that have classes
-  std::vector<Strike> heldStrikes_;
+  Applier applier_;
+  std::vector<Held> held_;  // held primes that have strikes
+  std::vector<StrikeT> heldStrikes_;
   uint32_t heldCount_ = 0;  // held primes, with classes or not
   int batchLeft_ = 0;       // primes the current batch still takes
   int64_t drawn_ = 0;       // the prime the loop drew for the current batch
@@ -392,8 +464,10 @@ class Walker {
 
 bool Running() { return job.State == STATE_PREPARING || job.State == STATE_SIEVING; }
 
-Walker* activeWalker = nullptr;
-void FlushActiveWalker() { activeWalker->Flush(); }
+// The walker whose held primes a save made by the loop's checks applies first.
+void (*flushActiveWalker)(void* walker) = nullptr;
+void* activeWalker = nullptr;
+void FlushActiveWalker() { flushActiveWalker(activeWalker); }
 
 // The computing threads and their queue. Each thread makes its own Computer (which runs its
 // own prime source) from the run's context on its first chunk.
@@ -532,7 +606,8 @@ class ChunkRing {
 
 // A worker ran out of memory: every prime below `resume` has been applied (held ones now), so
 // the file can claim resume − 1; the run stops there.
-void StopOutOfMemory(Walker& walker, int64_t resume) {
+template <class WalkerT>
+void StopOutOfMemory(WalkerT& walker, int64_t resume) {
   print("#rOut of memory in a sieving thread: the run stops here.");
   walker.Flush();
   job.State = STATE_INTERRUPTED;
@@ -564,11 +639,6 @@ struct KChunk {
 
 // Searches per batch: a stop is noticed between batches.
 constexpr uint32_t KBATCH = 256;
-
-struct KWalkContext {
-  KSearchContext search;
-  KernelContext kernel;  // the run's, copied into each worker's thread-local one
-};
 
 class KChunkWorker {
  public:
@@ -710,25 +780,27 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
   return true;
 }
 
-}  // namespace
-
-unsigned ThreadsForRun() {
-  if (job.Threads != 0) return job.Threads;
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n;
+// The fixed-k work procedures of the loop: each prime drawn by the loop, searched and applied
+// at once.
+bool DescribeK(WorkProcedure w, KSearchKind& kind, bool& tiny) {
+  tiny = w == DoKSieve_tiny;
+  if (w == DoKSieve || w == DoKSieve_tiny) kind = KSearchKind::Base2;
+  else if (w == DoKSieveOtherBases) kind = KSearchKind::OtherBase;
+  // The short-range walk's tiny procedure is the plain one (its small-candidate check is free).
+  else if (w == DoKSieveShortRange || w == DoKSieveShortRange_tiny) kind = KSearchKind::ShortRange;
+  else return false;
+  return true;
 }
 
-void InstallThreadedKWalk() { ThreadedBase2KWalk = ThreadsForRun() > 1 ? RunThreadedBase2KWalk : nullptr; }
-
-bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
-  Procedure procedure, successor{Grouping::Single};
-  if (!Describe(workprocedure, procedure)) return false;
-  if (procedure.grouping == Grouping::Pairs && !Describe(PairingSuccessor(workprocedure), successor)) return false;
-  StrikeContext ctx;
-  if (!PrepareStrikes(ctx)) return false;
-
-  Walker walker(points, procedure, successor);
-  ChunkRing<Chunk, ChunkWorker, StrikeContext> ring(ctx, threads);
+// The loop's walk with `threads` workers finding each prime's strikes and this thread applying
+// them as the work procedure would. False, having drawn no prime, when no thread started.
+template <class Finder, class Applier>
+bool WalkOnThreads(LoopPoints& points, unsigned threads, const typename Finder::Context& ctx, Procedure procedure,
+                   Procedure successor, const Applier& applier) {
+  using WalkerT = Walker<Applier>;
+  WalkerT walker(points, procedure, successor, applier);
+  using ChunkT = Chunk<typename Finder::StrikeT>;
+  ChunkRing<ChunkT, ChunkWorker<Finder>, typename Finder::Context> ring(ctx, threads);
   if (!ring.Started()) return false;
 
   // Saves made by the loop's checks apply what the walker holds, as the flush of the work
@@ -741,10 +813,38 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
     }
   } flushSlot;
   activeWalker = &walker;
+  flushActiveWalker = [](void* w) { static_cast<WalkerT*>(w)->Flush(); };
   workflush = FlushActiveWalker;
 
   ring.Run(
-      false, [&](const Chunk& c) { return walker.Walk(c) && !c.last; },
+      false, [&](const ChunkT& c) { return walker.Walk(c) && !c.last; },
       [&](int64_t resume) { walker.StopAt(resume); }, [&](int64_t resume) { StopOutOfMemory(walker, resume); });
   return true;
+}
+
+}  // namespace
+
+unsigned ThreadsForRun() {
+  if (job.Threads != 0) return job.Threads;
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : n;
+}
+
+void InstallThreadedKWalk() { ThreadedBase2KWalk = ThreadsForRun() > 1 ? RunThreadedBase2KWalk : nullptr; }
+
+bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
+  KSearchKind kind;
+  bool tiny = false;
+  if (DescribeK(workprocedure, kind, tiny)) {
+    // What the first call of the fixed-k procedure would set up for the run.
+    const KWalkContext ctx{PrepareKSearch(kind), kernel};
+    return WalkOnThreads<KFinder>(points, threads, ctx, {Grouping::Single}, {Grouping::Single},
+                                  KApplier(ctx.search, tiny));
+  }
+  Procedure procedure, successor{Grouping::Single};
+  if (!Describe(workprocedure, procedure)) return false;
+  if (procedure.grouping == Grouping::Pairs && !Describe(PairingSuccessor(workprocedure), successor)) return false;
+  StrikeContext ctx;
+  if (!PrepareStrikes(ctx)) return false;
+  return WalkOnThreads<ClassFinder>(points, threads, ctx, procedure, successor, ClassApplier());
 }

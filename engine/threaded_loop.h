@@ -1,5 +1,5 @@
-// The sieve loop's walk on several threads: worker threads compute the classes each prime
-// strikes (the pure per-prime work of fixedn/strikes.h) chunk by chunk, while the thread that
+// The sieve loop's walk on several threads: worker threads compute what each prime strikes
+// (the pure per-prime work of fixedn/strikes.h and fixedk/ksearch.h) chunk by chunk, while the thread that
 // runs the loop draws the primes and applies the classes in prime order, grouped exactly as
 // the single-threaded work procedures group them. Files, logs, reports and stop points are
 // therefore those of one thread.
@@ -12,8 +12,8 @@ unsigned ThreadsForRun();
 
 // Walks the run from the prime source's next prime to its end with `threads` computing
 // threads. Returns false, having drawn no prime, when the run's work is not a per-prime
-// function of the kinds it mirrors (fixed-k sieves, procedures installed by tests) or no
-// thread could be started; the caller then walks on its own thread.
+// function of the kinds it mirrors (procedures installed by tests) or no thread could be
+// started; the caller then walks on its own thread.
 bool RunThreadedLoop(LoopPoints& points, unsigned threads);
 
 // Lets the base-2 fixed-k sieve walk on the run's sieving threads (when there is more than

@@ -24,11 +24,6 @@ struct ProcedureRun {
 
 ProcedureRun base2Run, otherBaseRun, shortRangeRun;
 
-void ReportSmallest(const PrimeStrikes& s) {
-  if (s.any() && s.smallestN < job.maxtiny)
-    fprint("firstremoved = %" PRId64 ", maxtiny = %d", s.smallestN, job.maxtiny);
-}
-
 template <bool Tiny>
 void SieveOne(ProcedureRun& run, KSearchKind kind, int64_t p) {
   if (fFirstTime) {
@@ -45,6 +40,11 @@ void SieveOne(ProcedureRun& run, KSearchKind kind, int64_t p) {
 }
 
 }  // namespace
+
+void ReportSmallest(const PrimeStrikes& s) {
+  if (s.any() && s.smallestN < job.maxtiny)
+    fprint("firstremoved = %" PRId64 ", maxtiny = %d", s.smallestN, job.maxtiny);
+}
 
 void DoKSieve(const int64_t& p) { SieveOne<false>(base2Run, KSearchKind::Base2, p); }
 void DoKSieve_tiny(const int64_t& p) { SieveOne<true>(base2Run, KSearchKind::Base2, p); }

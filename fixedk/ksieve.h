@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "fixedk/kstrike.h"
+
 // Set by the sieve loop at the start of every run; the first fixed-k call of the run then
 // sets up its tables for the job's range and clears it.
 extern bool fFirstTime;
@@ -16,6 +18,9 @@ void DoKSieveShortRange(const int64_t& p);
 void DoKSieveShortRange_tiny(const int64_t& p);
 // k·b^n ± 1 and b^n ± k for a base other than 2.
 void DoKSieveOtherBases(const int64_t& p);
+
+// The tiny procedures' line after a prime that struck a candidate below maxtiny.
+void ReportSmallest(const PrimeStrikes& s);
 
 // What the short-range walk finds for p: the offset of one n that p strikes (the smallest
 // walking forward, the largest walking backward; -1 when none) and the step between such

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -59,6 +60,12 @@ Job FixedN(const FixedNJob& j, int64_t stop, const std::vector<std::string>& ext
 Job Continued(const std::string& name, const std::string& input, int64_t stop, const OracleJob& oracle,
               const std::vector<std::string>& extra = {}) {
   return {name, ContinueArgs("in.txt", "out.txt", stop, extra), input, oracle};
+}
+
+// The value lines of a file with k fixed: k and each n.
+template <class... N>
+std::string KValues(int64_t k, N... n) {
+  return ((std::to_string(k) + " " + std::to_string(n) + "\n") + ...);
 }
 
 // Odd k from first, every step, to last, as the value lines of a file with n fixed.
@@ -170,6 +177,53 @@ TEST(ThreadCounts, FixedKForms) {
                                   4295200000, OracleJob(0x0102, 2, 3), {"-ol"}));
 }
 
+// Conditional moves masked: base 2 fixed k then runs through the sieve loop's procedures
+// (the table search, or the short-range walk) instead of its own sieve.
+struct NoConditionalMoves {
+  NoConditionalMoves() { setenv("MORVANE_CPU", "nocmov", 1); }
+  ~NoConditionalMoves() { unsetenv("MORVANE_CPU"); }
+};
+
+Job NewFixedK(const std::string& name, int type, uint32_t base, int64_t k, int64_t nmin, int64_t nmax, int64_t stop,
+              uint32_t mode, const std::vector<std::string>& extra = {}) {
+  Job job{name,
+          {"-w", "-wp=out.txt", "-t=" + std::to_string(type), "-base=" + std::to_string(base), "-k=" + std::to_string(k),
+           "-nmin=" + std::to_string(nmin), "-nmax=" + std::to_string(nmax), "-osp=" + std::to_string(stop)},
+          "",
+          OracleJob(mode, base, k),
+          nmin,
+          nmax};
+  job.args.insert(job.args.end(), extra.begin(), extra.end());
+  return job;
+}
+
+// The fixed-k procedures of the sieve loop search their primes on the workers; the loop's
+// thread applies the strikes in prime order. Deep enough for several chunks.
+TEST(ThreadCounts, FixedKSievesOfTheLoop) {
+  const int64_t deep = 9000000;
+  ExpectEveryCountAlike(NewFixedK("2*3^n+1", 16, 3, 2, 1, 600, deep, 0x0101, {"-ol"}));
+  ExpectEveryCountAlike(NewFixedK("4*5^n-1", 17, 5, 4, 1000, 1600, deep, 0x0102));
+  ExpectEveryCountAlike(NewFixedK("7*10^n+1", 16, 10, 7, 1, 600, deep, 0x0101));
+  ExpectEveryCountAlike(NewFixedK("2^n+7", 19, 2, 7, 1, 600, deep, 0x8001));
+  ExpectEveryCountAlike(NewFixedK("3^n-4", 20, 3, 4, 1000, 1600, deep, 0x8002));
+  const NoConditionalMoves masked;
+  ExpectEveryCountAlike(NewFixedK("3*2^n-1, table search, tiny candidates", 17, 2, 3, 1, 3600, deep, 0x0102));
+  ExpectEveryCountAlike(NewFixedK("5*2^n+1, short range", 16, 2, 5, 5000, 5600, deep, 0x0101, {"-ol"}));
+}
+
+// Above 2^32 the short-range walk turns from halvings to doublings and the other bases'
+// searches from one modular product to another: a window across it, a chunk split there.
+// Each file holds values struck on both sides (found with pari-gp's znlog):
+// 4294042561 | 2·3^33684+1, 4294203779 | 2·3^94774+1, 4295049307 | 2·3^60298+1,
+// 4295569601 | 2·3^50422+1; 4294003013 | 5·2^2864011+1, 4295797369 | 5·2^2862692+1.
+TEST(ThreadCounts, FixedKWindowsAcross2To32) {
+  const std::string threes = "4294000000:P:1:3:257\n" + KValues(2, 1001, 33684, 50422, 60298, 77777, 94774, 99999);
+  ExpectEveryCountAlike(Continued("2*3^n+1", threes, 4300000000, OracleJob(0x0101, 3, 2), {"-ol"}));
+  const NoConditionalMoves masked;
+  const std::string twos = "4294000000:P:1:2:257\n" + KValues(5, 2862500, 2862692, 2863001, 2864011, 2864300);
+  ExpectEveryCountAlike(Continued("5*2^n+1, short range", twos, 4300000000, OracleJob(0x0101, 2, 5), {"-ol"}));
+}
+
 // The other bases take their primes in sixteens: a count stop far out, where the walk passes
 // over most primes by counting, must still land where one thread's batch ends.
 TEST(ThreadCounts, CountStopOfSixteenPrimeBatchesAtLargePrimes) {
@@ -196,6 +250,7 @@ TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
   tens.base = 10;
   ExpectEveryCountAlike({"count stop, base 10", NewFileArgs(tens, "out.txt", 1000000000, {"-osu=1600"}), "",
                          OracleFor(tens), tens.kmin, tens.kmax});
+  ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 9000000, 0x0101, {"-osu=80"}));
   FixedNJob lucky;
   lucky.type = 9;
   lucky.base = 7;
