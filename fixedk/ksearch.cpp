@@ -327,6 +327,56 @@ void OrderAndAdd(const KSearchContext& ctx, std::vector<uint32_t>& matches, uint
   for (uint32_t offset : matches) Add(out, offset, 0, index);
 }
 
+// The shape of the search for the candidates a ≡ a0 (mod t), a < count (a0 < count): the
+// plain search with its walk and table lengths, or the surviving classes modulo one Q with
+// their table length, whichever an estimate in table entries finds cheapest; or nothing,
+// when no candidate of the class is left. It depends on t and a0 alone, so a run computes it
+// once for every class the screening can give.
+KSearchChoice ChooseSearch(const KSearchContext& ctx, uint32_t t, uint32_t a0) {
+  const uint32_t d = ctx.adiff;
+  const uint64_t count = (uint64_t{ctx.maxval} + d - 1) / d;
+  const uint64_t j = (count - a0 + t - 1) / t;  // values of a in the class
+  const uint64_t g = uint64_t{d} * t;
+  KSearchChoice choice;
+  const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * WalkFactor(g))));
+  choice.walkLen = static_cast<uint32_t>(walkLen);
+  choice.tableLen = static_cast<uint32_t>((j + walkLen - 1) / walkLen);
+  // Cost in table entries: the plain search against the walks of the surviving classes (a
+  // start and the giant steps of each, a fraction of an entry apiece) with one shared table,
+  // for each modulus that t divides.
+  double best = double(choice.tableLen) + double(walkLen) / WalkFactor(g);
+  for (size_t q = 0; q < ctx.classTables.size(); ++q) {
+    const KClassTable& table = ctx.classTables[q];
+    if (table.modulus % t != 0) continue;
+    const ClassSet c = ClassesOf(table, t, a0);
+    if (c.size == 0) {  // every candidate the prime could divide is gone
+      choice.table = KSearchChoice::kNothing;
+      return choice;
+    }
+    const double perClass = std::ceil(double(count) / table.modulus);
+    const double l = std::clamp(std::round(std::sqrt(c.size * perClass / kLookupsPerEntry)), 1.0, perClass);
+    const double cost = (l + (c.size * (std::ceil(perClass / l) + 1) + c.reach) / kLookupsPerEntry);
+    if (cost < best) {
+      best = cost;
+      choice.table = static_cast<int32_t>(q);
+      choice.len = static_cast<uint32_t>(l);
+    }
+  }
+  return choice;
+}
+
+// The choices for every t dividing the screening's modulus and every a0 < t.
+void ChooseSearches(KSearchContext& ctx) {
+  const uint64_t count = (uint64_t{ctx.maxval} + ctx.adiff - 1) / ctx.adiff;
+  ctx.choiceSlot.assign(kPowerResidueModulus + 1, 0);
+  for (uint32_t t = 1; t <= kPowerResidueModulus; ++t) {
+    if (kPowerResidueModulus % t != 0) continue;
+    ctx.choiceSlot[t] = static_cast<uint32_t>(ctx.choices.size());
+    for (uint32_t a0 = 0; a0 < t; ++a0)
+      ctx.choices.push_back(a0 < count ? ChooseSearch(ctx, t, a0) : KSearchChoice{});
+  }
+}
+
 // Every n of the range with k·2^n ± 1 ≡ 0 (mod p). The candidates are n = MinNum + a·d; the
 // power-residue screening may show that none of them can be divisible, or confine a to one
 // class a0 modulo t, so the search steps n by g = d·t from MinNum + a0·d.
@@ -352,41 +402,20 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t i
   }
   const uint64_t count = (uint64_t{maxval} + d - 1) / d;  // values of a with a·d in the range
   if (a0 >= count) return;
-  const uint64_t j = (count - a0 + t - 1) / t;  // values of a in the class
-  const uint64_t g = uint64_t{d} * t;
-  const uint64_t walkLen = std::max<uint64_t>(1, std::llround(std::sqrt(double(j) * WalkFactor(g))));
-  const uint64_t tableLen = (j + walkLen - 1) / walkLen;
+  const KSearchChoice choice =
+      ctx.choices.empty() ? ChooseSearch(ctx, t, a0) : ctx.choices[ctx.choiceSlot[t] + a0];
+  if (choice.table == KSearchChoice::kNothing) return;
   std::vector<uint32_t>& matches = sc.matches;
   matches.clear();
-  if (!ctx.classTables.empty()) {
-    // Cost in table entries: the plain search against the walks of the surviving classes
-    // (a start and the giant steps of each, a fraction of an entry apiece) with one shared
-    // table, for each modulus that the screening's t divides.
-    const double plainCost = double(tableLen) + double(walkLen) / WalkFactor(g);
-    double best = plainCost;
-    const KClassTable* chosen = nullptr;
-    ClassSet cls;
-    uint32_t len = 0;
-    for (const KClassTable& table : ctx.classTables) {
-      if (table.modulus % t != 0) continue;
-      const ClassSet c = ClassesOf(table, t, a0);
-      if (c.size == 0) return;  // every candidate the prime could divide is gone
-      const double perClass = std::ceil(double(count) / table.modulus);
-      const double l = std::clamp(std::round(std::sqrt(c.size * perClass / kLookupsPerEntry)), 1.0, perClass);
-      const double cost = (l + (c.size * (std::ceil(perClass / l) + 1) + c.reach) / kLookupsPerEntry);
-      if (cost < best) {
-        best = cost;
-        chosen = &table;
-        cls = c;
-        len = static_cast<uint32_t>(l);
-      }
-    }
-    if (chosen != nullptr) {
-      SearchClasses(ctx, m, kp, t, chosen->modulus, cls, count, len, sc);
-      OrderAndAdd(ctx, matches, index, out);
-      return;
-    }
+  if (choice.table >= 0) {
+    const KClassTable& table = ctx.classTables[choice.table];
+    SearchClasses(ctx, m, kp, t, table.modulus, ClassesOf(table, t, a0), count, choice.len, sc);
+    OrderAndAdd(ctx, matches, index, out);
+    return;
   }
+  const uint64_t g = uint64_t{d} * t;
+  const uint64_t walkLen = choice.walkLen;
+  const uint64_t tableLen = choice.tableLen;
   if (tableLen > sc.table.capacity()) sc.table.Reserve(static_cast<uint32_t>(tableLen));
   const uint64_t first = uint64_t{d} * a0;  // offset of the class's first candidate
   // Table: ∓2^(−MinNum − first − i·g·walkLen); walk: k·2^(g·a).
@@ -478,6 +507,7 @@ KSearchContext PrepareKSearch(KSearchKind kind, uint32_t spacing) {
     while (ctx.orderSpan % spacing != 0) ++ctx.orderSpan;
     ctx.residueTest = ChooseResidueTest(job._nvalue, ctx.form.plus);
     FindSurvivingClasses(ctx);
+    ChooseSearches(ctx);
   }
   return ctx;
 }

@@ -44,6 +44,14 @@ struct KClassTable {
   std::vector<uint16_t> reach;  // per list: the largest (r[c] − r[c − 4])/t, and (r[3] − r[0])/t
 };
 
+// The shape of the spaced search for one class a0 mod t of the screening.
+struct KSearchChoice {
+  static constexpr int32_t kPlain = -1, kNothing = -2;
+  int32_t table = kPlain;  // the class table searched, or kPlain, or kNothing (no candidate left)
+  uint32_t len = 0;        // table length of the class search
+  uint32_t walkLen = 0, tableLen = 0;  // of the plain search
+};
+
 // Everything a search depends on besides its prime; fixed for the run.
 struct KSearchContext {
   KSearchKind kind = KSearchKind::Base2;
@@ -65,6 +73,10 @@ struct KSearchContext {
   bool vectorClasses = true;    // the class search walks its classes in vector lanes where it can
   // The classes of a = offset/d that still hold a candidate, modulo each of kClassModuli.
   std::vector<KClassTable> classTables;
+  // The search chosen for a ≡ a0 (mod t) is choices[choiceSlot[t] + a0], for each t dividing
+  // the screening's modulus (when empty, each search chooses for itself).
+  std::vector<uint32_t> choiceSlot;
+  std::vector<KSearchChoice> choices;
 };
 
 

@@ -243,8 +243,11 @@ TEST(FindKStrikes, SpacedSearchOverSurvivingClasses) {
     SieveWith(DoKSieve, oddPrimesBetween(3, 5000));
     const KSearchContext ctx = PrepareKSearch(KSearchKind::Spaced, 1);
     ASSERT_FALSE(ctx.classTables.empty());
-    KSearchContext scalar = ctx;  // classes walked one lane of four at a time, not in vectors
+    // Classes walked one lane of four at a time, not in vectors, and each search choosing its
+    // shape for itself rather than from the run's choices.
+    KSearchContext scalar = ctx;
     scalar.vectorClasses = false;
+    scalar.choices.clear();
     KScratch scratch;
     std::vector<uint64_t> primes = oddPrimesBetween(5003, 60000);
     primes.insert(primes.end(), PrimesAboveTwoToThe32().begin(), PrimesAboveTwoToThe32().end());
