@@ -114,18 +114,50 @@ struct Chunk {
   bool failed = false;    // the worker ran out of memory
 };
 
-// The chunk after lo: a whole number of the prime source's segments, wider as p grows so
-// that a worker's start (a few thousand sieving primes placed afresh) stays a small share
-// of its work, and split at 2^32 and 2^46 where the work procedures hand over.
+// The segment of the workers' prime sources for chunks narrower than the run's segment.
+constexpr uint32_t NARROW_BYTES = 8192;
+constexpr uint64_t NARROW_SPAN = 30 * NARROW_BYTES;
+// Primes a chunk holds at small p. There nearly every prime strikes, or lies near one that
+// does, so nearly every prime is kept with its strikes: the chunk's memory is about this many
+// times 50 bytes, times the chunks in flight.
+constexpr double DENSE_PRIMES = 16384;
+
+// The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
+// afresh) stays a small share of its work, about 64·√p; below a segment of the run's prime
+// source (p up to about 4·10^9) whole narrow segments holding some DENSE_PRIMES primes, else
+// whole segments. Split at 2^32 and 2^46 where the work procedures hand over.
 int64_t ChunkEnd(int64_t lo, uint64_t span) {
-  const double wanted = 64.0 * std::sqrt(static_cast<double>(lo));
-  const uint64_t segments = std::clamp<uint64_t>(static_cast<uint64_t>(wanted / span) + 1, 1, 64);
-  const int64_t width = static_cast<int64_t>(segments * span);
-  int64_t hi = (lo / width + 1) * width;
+  const double x = std::max(static_cast<double>(lo), 3.0);
+  const double wanted = 64.0 * std::sqrt(x);
+  uint64_t width;
+  if (wanted < static_cast<double>(span)) {
+    const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
+    width = std::min(span, (static_cast<uint64_t>(dense / NARROW_SPAN) + 1) * NARROW_SPAN);
+  } else {
+    width = std::min<uint64_t>(static_cast<uint64_t>(wanted / span) + 1, 64) * span;
+  }
+  int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
   for (int64_t split : {PAIR_LIMIT, BIT46})
     if (lo < split && hi > split) hi = split;
   return hi;
 }
+
+// A worker's prime sources: the run's segment size for whole-segment chunks, and a small one
+// for the narrow chunks, which would otherwise sieve a whole segment for a part of it.
+class ChunkSources {
+ public:
+  ChunkSources() : wide_(0), narrow_(NARROW_BYTES) {}
+  PrimeSource& Start(int64_t lo, int64_t hi, bool useAdditional) {
+    if (span_ == 0) span_ = wide_.SegmentSpan();
+    PrimeSource& source = static_cast<uint64_t>(hi - lo) < span_ ? narrow_ : wide_;
+    source.Init(lo, useAdditional);
+    return source;
+  }
+
+ private:
+  PrimeSource wide_, narrow_;
+  uint64_t span_ = 0;
+};
 
 // The first number of the prime source's sequence above x (what a chunk starting at x
 // begins with), for the rare stops that need it before the chunk is computed.
@@ -184,7 +216,7 @@ template <class Finder>
 class ChunkWorker {
  public:
   using StrikeT = typename Finder::StrikeT;
-  explicit ChunkWorker(const typename Finder::Context& ctx) : finder_(ctx), source_(0) {}
+  explicit ChunkWorker(const typename Finder::Context& ctx) : finder_(ctx) {}
 
   // False when stopped before the end.
   bool Compute(Chunk<StrikeT>& c, const std::atomic<bool>& stop) {
@@ -193,18 +225,18 @@ class ChunkWorker {
     c.kept.clear();
     c.last = false;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    source_.Init(c.lo, false);
+    PrimeSource& source = sources_.Start(c.lo, c.hi, false);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
     uint32_t tailCount = 0;
     int64_t nextStep = (c.lo / Finder::kReportStep + 1) * Finder::kReportStep;
     bool end = false;
     while (!end) {
       if (stop.load(std::memory_order_relaxed)) return false;
-      const uint32_t n = source_.Take(primes_, BATCH, std::min(c.hi, c.maxp - 1));
+      const uint32_t n = source.Take(primes_, BATCH, std::min(c.hi, c.maxp - 1));
       if (n < BATCH) {
         // Only the last chunk looks past its end (the next chunk's worker has that segment).
         c.last = c.maxp - 1 <= c.hi;
-        c.next = c.last ? source_.Peek() : 0;
+        c.next = c.last ? source.Peek() : 0;
         end = true;
       }
       const uint32_t base = c.count;
@@ -265,7 +297,7 @@ class ChunkWorker {
 
  private:
   Finder finder_;
-  PrimeSource source_;
+  ChunkSources sources_;
   std::vector<StrikeT> found_;
   int64_t primes_[BATCH];
   std::vector<std::pair<uint32_t, uint32_t>> spans_;  // [from, to) of the batch to keep
@@ -642,7 +674,7 @@ constexpr uint32_t KBATCH = 256;
 
 class KChunkWorker {
  public:
-  explicit KChunkWorker(const KWalkContext& ctx) : ctx_(ctx.search), source_(0) { kernel = ctx.kernel; }
+  explicit KChunkWorker(const KWalkContext& ctx) : ctx_(ctx.search) { kernel = ctx.kernel; }
 
   bool Compute(KChunk& c, const std::atomic<bool>& stop) {
     c.primes.clear();
@@ -650,14 +682,14 @@ class KChunkWorker {
     c.last = false;
     c.first = 0;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    source_.Init(c.lo, true);
+    PrimeSource& source = sources_.Start(c.lo, c.hi, true);
     bool end = false, pendingAfter = false;
     while (!end) {
       if (stop.load(std::memory_order_relaxed)) return false;
-      const uint32_t n = source_.Take(primes_, KBATCH, std::min(c.hi, c.maxp - 1));
+      const uint32_t n = source.Take(primes_, KBATCH, std::min(c.hi, c.maxp - 1));
       if (n < KBATCH) {
         c.last = c.maxp - 1 <= c.hi;
-        c.next = c.last ? source_.Peek() : 0;
+        c.next = c.last ? source.Peek() : 0;
         end = true;
       }
       if (c.first == 0 && n > 0) c.first = primes_[0];
@@ -682,7 +714,7 @@ class KChunkWorker {
 
  private:
   const KSearchContext& ctx_;
-  PrimeSource source_;
+  ChunkSources sources_;
   KScratch scratch_;
   std::vector<KStrike> found_;
   int64_t primes_[KBATCH];
