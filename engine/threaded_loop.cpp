@@ -45,7 +45,7 @@ enum class Grouping {
   Pairs,    // every prime drawn by the loop; held in twos (below 2^32)
   Sixes,    // the loop draws one prime, the procedure draws five more and applies all six
   Twelves,  // the same with twelve
-  Sixteens, // the same with sixteen (the other-base procedures)
+  Sixteens, // the same with sixteen (the other-base and primorial procedures)
   Collect,  // every prime drawn by the loop; held until six are collected
   Single,   // every prime drawn by the loop and applied at once
 };
@@ -56,8 +56,7 @@ struct Procedure {
 };
 
 bool Describe(WorkProcedure w, Procedure& out) {
-  if (w == WorkProcBase2_Smallp || w == WorkProcBase2_AP_Smallp || w == WorkProcPrimorial_Smallp ||
-      w == WorkProcPrimorial_AP_Smallp) {
+  if (w == WorkProcBase2_Smallp || w == WorkProcBase2_AP_Smallp) {
     out = {Grouping::Pairs};
   } else if (w == WorkProcBase2_Bigp || w == WorkProcBase2_Plus_Bigp || w == WorkProcBase2_Minus_Bigp) {
     out = {Grouping::Sixes};
@@ -67,9 +66,10 @@ bool Describe(WorkProcedure w, Procedure& out) {
     out = {Grouping::Twelves};
   } else if (w == WorkProcBase2_VeryBigp || w == WorkProcBase2_NoCMOV_Bigp) {
     out = {Grouping::Collect};
-  } else if (w == WorkProcNotBase2 || w == WorkProcNotBase2_NoInverses || w == WorkProcNotBase2_AP) {
+  } else if (w == WorkProcNotBase2 || w == WorkProcNotBase2_NoInverses || w == WorkProcNotBase2_AP ||
+             IsPrimorialProcedure(w)) {
     out = {Grouping::Sixteens};
-  } else if (w == WorkProcBase2_AP_Bigp || w == WorkProcPrimorial_Bigp || w == WorkProcPrimorial_AP_Bigp) {
+  } else if (w == WorkProcBase2_AP_Bigp) {
     out = {Grouping::Single};
   } else {
     return false;
@@ -80,9 +80,7 @@ bool Describe(WorkProcedure w, Procedure& out) {
 // The procedure a pairing one hands over to at the first prime above 2^32.
 WorkProcedure PairingSuccessor(WorkProcedure w) {
   if (w == WorkProcBase2_Smallp) return Base2Successor();
-  if (w == WorkProcBase2_AP_Smallp) return WorkProcBase2_AP_Bigp;
-  if (w == WorkProcPrimorial_Smallp) return WorkProcPrimorial_Bigp;
-  return WorkProcPrimorial_AP_Bigp;
+  return WorkProcBase2_AP_Bigp;
 }
 
 // Primes kept around each place the loop's thread must see a prime's value: enough for the

@@ -129,13 +129,13 @@ void OtherBaseAP(const int64_t* primes, uint32_t count, Batch& batch) {
 
 template <bool Progression>
 void Primorial(const int64_t* primes, uint32_t count, Batch& batch) {
-  auto step = [&](uint32_t i, int64_t p, int64_t x) {
-    auto remove = [&](const int64_t& q, int64_t k0) { batch.Apply(i, q, k0); };
-    if constexpr (Progression) DoPrimorial_AP(p, x, remove);
-    else DoPrimorial(p, x, remove);
-  };
-  for (uint32_t i = Pairs(primes, count, pair_GetPrimorialModP, step); i < count; ++i)
-    step(i, primes[i], GetPrimorialModP(primes[i]));
+  alignas(64) int64_t k[PRIMORIAL_BATCH];
+  for (uint32_t i = 0; i < count; i += PRIMORIAL_BATCH) {
+    const int n = count - i < PRIMORIAL_BATCH ? count - i : PRIMORIAL_BATCH;
+    PrimorialResidues(primes + i, n, Progression, k);
+    for (int j = 0; j < n; ++j)
+      if (k[j] != 0) batch.Apply(i + j, primes[i + j], k[j]);
+  }
 }
 
 }  // namespace

@@ -16,8 +16,7 @@ void ResetWorkProcedures() {
 }
 
 void FlushWorkProcedures() {
-  if (IsPrimorialProcedure(workprocedure)) FlushPrimorialHeld();
-  else FlushBase2Held();
+  if (!IsPrimorialProcedure(workprocedure)) FlushBase2Held();  // the primorial batches hold nothing
 }
 
 int DrawBatch(int64_t* cells, int size, int64_t p) {

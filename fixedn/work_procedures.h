@@ -23,10 +23,9 @@ void ResetWorkProcedures();
 // Applies every prime still held back (one paired, up to five collected), so that a file
 // written now claims no depth that has not been reached. Installed in `workflush`.
 void FlushWorkProcedures();
-// The family parts of the flush (the procedure in `workprocedure` tells how a held prime is
+// The base-2 part of the flush (the procedure in `workprocedure` tells how a held prime is
 // processed alone).
 void FlushBase2Held();
-void FlushPrimorialHeld();
 
 // Base 2: pairs below 2^32, then six primes per kernel call (drawn from the prime source,
 // never at or beyond the loop's maxp), collected sixes, or twelve at a time.
@@ -58,8 +57,12 @@ void WorkProcNotBase2(const int64_t& p);
 void WorkProcNotBase2_NoInverses(const int64_t& p);
 void WorkProcNotBase2_AP(const int64_t& p);
 
-// Primorial mode: P mod p (two primes at a time below 2^32), then k0 = P^(−1) mod p, or
-// (1 − P)/2 mod p for the progression.
+// Primorial mode: P mod p, then k0 = P^(−1) mod p, or (1 − P)/2 mod p for the progression,
+// sixteen primes per call drawn as DrawBatch draws them.
+// The per-prime work of a batch of count ≤ PRIMORIAL_BATCH primes, shared with FindStrikes:
+// k[i] = the class to strike for p[i], 0 when p[i] strikes nothing (it divides P, or fails
+// the inverse's check).
+void PrimorialResidues(const int64_t* p, int count, bool progression, int64_t* k);
 void WorkProcPrimorial_Smallp(const int64_t& p);
 void WorkProcPrimorial_Bigp(const int64_t& p);
 void WorkProcPrimorial_AP_Smallp(const int64_t& p);

@@ -70,6 +70,8 @@ bool cpuHasIfma() { return ReadCpuFeatures().ifma; }
 
 void setIfmaAllowed(bool allowed) { ifmaAllowed = allowed; }
 
+bool ifmaInUse() { return ifmaAllowed && cpuHasIfma(); }
+
 void find_k0() { runBatch<6>(_p64, _k64, true); }
 void find_k0_bigp() { runBatch<6>(_p64, _k64, true); }
 void find_k0_nocmov_bigp() { runBatch<6>(_p64, _k64, false); }

@@ -34,3 +34,5 @@ void findpowersBatch(const int64_t* p, const int64_t* x, int64_t* r, int count);
 bool cpuHasIfma();
 // Forces the portable path even where IFMA exists (benchmarks and tests compare both).
 void setIfmaAllowed(bool allowed);
+// Whether the IFMA paths are taken: the CPU has them and they are allowed.
+bool ifmaInUse();

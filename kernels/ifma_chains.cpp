@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <cassert>
+#include <initializer_list>
 
 #include "kernels/montgomery.h"
 
@@ -195,4 +196,115 @@ void inversePowersOfTwoIfma(const int64_t* p, int64_t* k, int count, uint32_t n)
     lazy ? chains<1, true>(p, k, count, n) : chains<1, false>(p, k, count, n);
   else
     lazy ? chains<2, true>(p, k, count, n) : chains<2, false>(p, k, count, n);
+}
+
+namespace {
+
+// Values below 2^52 reduced from [0, 8p) to [0, p) by subtracting 4p, 2p and p where they fit.
+IFMA_TARGET inline __m512i reduceBelow8p(__m512i s, __m512i p) {
+  const __m512i p2 = _mm512_add_epi64(p, p), p4 = _mm512_add_epi64(p2, p2);
+  for (__m512i m : {p4, p2, p}) s = _mm512_mask_sub_epi64(s, _mm512_cmpge_epu64_mask(s, m), s, m);
+  return s;
+}
+
+// Horner over the 48-bit limbs from the top, split into four interleaved chains per lane with
+// multiplier B^4 (B = 2^48), as the one-prime reduction does. With c = B^4·2^52 mod p one lazy
+// Montgomery product turns s into s·B^4 mod p in (0, 2p), and a limb is simply added: s stays
+// below 2p + 2^48 < 2^52 for p < 2^49. The chains meet as Σ s_j·B^j, each term one product
+// with B^j·2^52 mod p.
+template <int V>
+IFMA_TARGET void limbChains(const uint64_t* limbs, uint32_t nlimbs, const int64_t* pin, int64_t* rout, int count) {
+  constexpr int CH = 4;
+  __m512i p[V], pinv[V], c[V], bj[V][CH], s[V][CH];
+  __mmask8 lanes[V];
+  const __m512i fill = _mm512_set1_epi64(pin[0]);
+  for (int v = 0; v < V; ++v) {
+    int n = count - 8 * v;
+    lanes[v] = (__mmask8)(n >= 8 ? 0xff : n <= 0 ? 0 : (1u << n) - 1);
+    p[v] = _mm512_mask_loadu_epi64(fill, lanes[v], pin + 8 * v);
+    pinv[v] = inverseMod2_52(p[v]);
+    // R = 2^52: R mod p from the plain 1, R² mod p from R mod p, then B^j·R by products.
+    __m512i r1 = toMontFloat(_mm512_set1_epi64(1), p[v]);
+    __m512i r2 = toMontFloat(r1, p[v]);
+    __m512i b = reduceBelow8p(montMul<true>(_mm512_set1_epi64((long long)(uint64_t(1) << 48)), r2, p[v], pinv[v]), p[v]);
+    bj[v][0] = r1;
+    for (int j = 1; j <= CH; ++j) {
+      __m512i next = reduceBelow8p(montMul<true>(j == 1 ? r1 : bj[v][j - 1], b, p[v], pinv[v]), p[v]);
+      if (j < CH) bj[v][j] = next;
+      else c[v] = next;
+    }
+  }
+  const uint32_t groups = (nlimbs + CH - 1) / CH;
+  for (int j = 0; j < CH; ++j) {  // the top group may be partial
+    uint32_t at = (groups - 1) * CH + j;
+    __m512i top = _mm512_set1_epi64(at < nlimbs ? (long long)limbs[at] : 0);
+    for (int v = 0; v < V; ++v) s[v][j] = top;
+  }
+  for (uint32_t g = groups - 1; g-- > 0;) {
+    for (int j = 0; j < CH; ++j) {
+      const __m512i limb = _mm512_set1_epi64((long long)limbs[g * CH + j]);
+      for (int v = 0; v < V; ++v) s[v][j] = _mm512_add_epi64(montMul<true>(s[v][j], c[v], p[v], pinv[v]), limb);
+    }
+  }
+  for (int v = 0; v < V; ++v) {
+    __m512i sum = _mm512_setzero_si512();
+    for (int j = 0; j < CH; ++j) sum = _mm512_add_epi64(sum, montMul<true>(s[v][j], bj[v][j], p[v], pinv[v]));
+    _mm512_mask_storeu_epi64(rout + 8 * v, lanes[v], reduceBelow8p(sum, p[v]));
+  }
+}
+
+// x^(p−2) mod p per lane, right to left: the squaring chain and the accumulating chain are
+// independent within a step, so a step costs one product's latency. Each lane's exponent has
+// its own bits; a lane multiplies only where its bit is set. The result is kept where
+// x·r ≡ 1, else 0 (x = 0, or a composite p for which Fermat's inverse fails).
+template <int V>
+IFMA_TARGET void fermatChains(const int64_t* pin, const int64_t* xin, int64_t* rout, int count) {
+  __m512i p[V], pinv[V], base[V], acc[V], e[V], xm[V];
+  __mmask8 lanes[V];
+  const __m512i fill = _mm512_set1_epi64(pin[0]), fillX = _mm512_set1_epi64(xin[0]);
+  const __m512i one = _mm512_set1_epi64(1), two = _mm512_set1_epi64(2);
+  uint64_t largest = 0;
+  for (int i = 0; i < count; ++i) largest = largest > (uint64_t)pin[i] ? largest : (uint64_t)pin[i];
+  const int bits = 64 - __builtin_clzll(largest);
+  for (int v = 0; v < V; ++v) {
+    int n = count - 8 * v;
+    lanes[v] = (__mmask8)(n >= 8 ? 0xff : n <= 0 ? 0 : (1u << n) - 1);
+    p[v] = _mm512_mask_loadu_epi64(fill, lanes[v], pin + 8 * v);
+    pinv[v] = inverseMod2_52(p[v]);
+    e[v] = _mm512_sub_epi64(p[v], two);
+    xm[v] = toMontFloat(_mm512_mask_loadu_epi64(fillX, lanes[v], xin + 8 * v), p[v]);
+    base[v] = xm[v];
+    acc[v] = toMontFloat(one, p[v]);
+  }
+  for (int i = 0; i < bits; ++i) {
+    const __m512i bit = _mm512_set1_epi64((long long)(uint64_t(1) << i));
+    for (int v = 0; v < V; ++v) {
+      __mmask8 take = _mm512_test_epi64_mask(e[v], bit);
+      acc[v] = _mm512_mask_mov_epi64(acc[v], take, montMul<true>(acc[v], base[v], p[v], pinv[v]));
+      base[v] = montMul<true>(base[v], base[v], p[v], pinv[v]);
+    }
+  }
+  for (int v = 0; v < V; ++v) {
+    __m512i r = fromMont(acc[v], p[v], pinv[v]);
+    __m512i check = fromMont(montMul<true>(acc[v], xm[v], p[v], pinv[v]), p[v], pinv[v]);  // r·x mod p
+    __mmask8 ok = _mm512_cmpeq_epi64_mask(check, one);
+    _mm512_mask_storeu_epi64(rout + 8 * v, lanes[v], _mm512_maskz_mov_epi64(ok, r));
+  }
+}
+
+}  // namespace
+
+void primorialResiduesIfma(const uint64_t* limbs, uint32_t nlimbs, const int64_t* p, int64_t* r, int count) {
+  assert(count >= 1 && count <= 16 && nlimbs >= 1);
+  for (int i = 0; i < count; ++i) assert((p[i] & 1) && p[i] >= 3 && (uint64_t)p[i] < IFMA_PRIMORIAL_MAX_P);
+  if (count <= 8) limbChains<1>(limbs, nlimbs, p, r, count);
+  else limbChains<2>(limbs, nlimbs, p, r, count);
+}
+
+void fermatInversesIfma(const int64_t* p, const int64_t* x, int64_t* r, int count) {
+  assert(count >= 1 && count <= 16);
+  for (int i = 0; i < count; ++i)
+    assert((p[i] & 1) && p[i] >= 3 && (uint64_t)p[i] < IFMA_PRIMORIAL_MAX_P && (uint64_t)x[i] < (uint64_t)p[i]);
+  if (count <= 8) fermatChains<1>(p, x, r, count);
+  else fermatChains<2>(p, x, r, count);
 }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "kernels/batch_finders.h"
+#include "kernels/ifma_chains.h"
 #include "primes/primetable.h"
 
 int64_t _PackPrimorial[PACK_PRIMORIAL_WORDS];
@@ -207,4 +209,37 @@ void pair_GetPrimorialModP(int64_t p1, int64_t p2, int64_t& out1, int64_t& out2)
     for (int j = 1; j < CHAINS; ++j) result[k] = result[k] * (r[k][j] % p[k]) % p[k];
   }
   out1 = (int64_t)result[0], out2 = (int64_t)result[1];
+}
+
+namespace {
+
+// Whether the IFMA chains take this batch: the CPU has them and every prime is odd in their range.
+bool ifmaTakes(const int64_t* p, int count) {
+  if (!ifmaInUse()) return false;
+  for (int i = 0; i < count; ++i)
+    if (!(p[i] & 1) || p[i] < 3 || (uint64_t)p[i] >= IFMA_PRIMORIAL_MAX_P) return false;
+  return true;
+}
+
+}  // namespace
+
+void GetPrimorialModPBatch(const int64_t* p, int count, int64_t* x) {
+  assert(count >= 1 && count <= PRIMORIAL_BATCH);
+  if (_nPackPrimorial > 0 && ifmaTakes(p, count)) {
+    primorialResiduesIfma((const uint64_t*)_PackPrimorial, _nPackPrimorial, p, x, count);
+    return;
+  }
+  const int64_t pairLimit = int64_t(1) << 32;
+  int i = 0;
+  for (; i + 1 < count && p[i + 1] <= pairLimit; i += 2) pair_GetPrimorialModP(p[i], p[i + 1], x[i], x[i + 1]);
+  for (; i < count; ++i) x[i] = GetPrimorialModP(p[i]);
+}
+
+void Get48bitInverseBatch(const int64_t* p, const int64_t* x, int count, int64_t* r) {
+  assert(count >= 1 && count <= PRIMORIAL_BATCH);
+  if (ifmaTakes(p, count)) {
+    fermatInversesIfma(p, x, r, count);
+    return;
+  }
+  for (int i = 0; i < count; ++i) r[i] = x[i] == 0 ? 0 : Get48bitInverse(x[i], p[i]);
 }

@@ -33,6 +33,16 @@ int64_t GetPrimorialModP(int64_t p);
 // placeholder (any value from 2 on) when a single prime is flushed.
 void pair_GetPrimorialModP(int64_t p1, int64_t p2, int64_t& out1, int64_t& out2);
 
+// Primes per call of the batch reductions below.
+constexpr int PRIMORIAL_BATCH = 16;
+// x[i] = P mod p[i] for count ≤ PRIMORIAL_BATCH primes, the value GetPrimorialModP gives,
+// slot by slot: AVX-512 IFMA chains where the CPU allows and every prime is odd and below
+// 2^49, else two primes at a time up to 2^32 and one at a time above.
+void GetPrimorialModPBatch(const int64_t* p, int count, int64_t* x);
+// r[i] = Get48bitInverse(x[i], p[i]) for x[i] in [1, p[i]), and 0 where x[i] = 0: by Fermat
+// in IFMA lanes under the same conditions, else one inversion per prime.
+void Get48bitInverseBatch(const int64_t* p, const int64_t* x, int count, int64_t* r);
+
 // x = P mod p on entry. P^(−1) mod p is handed to remove as k0, unless p divides P (x = 0) or
 // p fails the inverse's primality check (above MAXGUAR): then nothing is struck.
 template <class Remove>

@@ -237,6 +237,16 @@ TEST(ThreadCounts, CountStopOfSixteenPrimeBatchesAtLargePrimes) {
   const int64_t left = std::count(far.begin(), far.end(), '\n') - 1;
   ExpectEveryCountAlike(Continued("base 10 count stop at 10^10", far, 20000000000, OracleFor(j),
                                   {"-osu=" + std::to_string(left - 3)}));
+  FixedNJob primorial;  // the primorial procedures batch by sixteen too
+  primorial.type = 0;
+  primorial.primorial = true;
+  primorial.n = 997;
+  primorial.kmax = 300000;
+  far = Made(primorial, 1000000);
+  far.replace(0, far.find(':'), "10000000000");
+  const int64_t remaining = std::count(far.begin(), far.end(), '\n') - 1;
+  ExpectEveryCountAlike(Continued("primorial count stop at 10^10", far, 20000000000, OracleFor(primorial),
+                                  {"-osu=" + std::to_string(remaining - 3)}));
 }
 
 TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
@@ -251,6 +261,12 @@ TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
   ExpectEveryCountAlike({"count stop, base 10", NewFileArgs(tens, "out.txt", 1000000000, {"-osu=1600"}), "",
                          OracleFor(tens), tens.kmin, tens.kmax});
   ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 9000000, 0x0101, {"-osu=80"}));
+  FixedNJob primorial = twins;
+  primorial.type = 0;
+  primorial.primorial = true;
+  primorial.n = 997;
+  ExpectEveryCountAlike({"count stop, primorial", NewFileArgs(primorial, "out.txt", 1000000000, {"-osu=100400"}), "",
+                         OracleFor(primorial), primorial.kmin, primorial.kmax});
   FixedNJob lucky;
   lucky.type = 9;
   lucky.base = 7;

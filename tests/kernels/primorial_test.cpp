@@ -3,11 +3,15 @@
 // primorial strike steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/sieve_job.h"
+#include "kernels/batch_finders.h"
+#include "kernels/modarith.h"
 #include "kernels/primorial.h"
 #include "primes/primetable.h"
 #include "primes/soe2.h"
@@ -222,3 +226,97 @@ TEST(FillMyPackPrimorial, PacksFactorsBelow2_61) {
 }
 
 }  // namespace
+
+// The batch reductions against the one-prime ones, slot by slot, with the IFMA chains allowed
+// and not, in every regime, at the chains' upper bound and with primes that divide P.
+struct BatchCase {
+  std::vector<int64_t> primes;
+  std::string name;
+};
+
+std::vector<BatchCase> BatchCases(std::mt19937_64& rng) {
+  std::vector<BatchCase> cases;
+  for (const auto& regime : ref::kRegimes)
+    for (int size : {1, 2, 7, 8, 9, 15, 16}) {
+      BatchCase c{{}, std::string(regime.name) + " size " + std::to_string(size)};
+      for (int i = 0; i < size; ++i) c.primes.push_back((int64_t)ref::randomPrime(rng, regime.lo, regime.hi));
+      std::sort(c.primes.begin(), c.primes.end());
+      cases.push_back(c);
+    }
+  const uint64_t bound = uint64_t(1) << 49;  // the IFMA chains' limit
+  BatchCase below{{}, "just below 2^49"}, across{{}, "across 2^49"}, small{{}, "dividing P and tiny"};
+  for (uint64_t p = ref::primeBelow(bound); below.primes.size() < 16; p = ref::primeBelow(p))
+    below.primes.insert(below.primes.begin(), (int64_t)p);
+  across.primes.assign(below.primes.begin() + 1, below.primes.end());
+  across.primes.push_back((int64_t)ref::primeAtOrAbove(bound));
+  small.primes = {3, 5, 7, 11, 13, 997, 1009, 1013, 20011, 100003};
+  // Around 2^32 (the pairs' limit) and MAXGUAR, one batch each.
+  BatchCase pairs{{}, "across 2^32"}, guar{{}, "across MAXGUAR"};
+  for (uint64_t p = ref::primeBelow(uint64_t(1) << 32), i = 0; i < 7; ++i, p = ref::primeBelow(p)) pairs.primes.push_back((int64_t)p);
+  for (uint64_t p = ref::primeAtOrAbove(uint64_t(1) << 32), i = 0; i < 8; ++i, p = ref::primeAtOrAbove(p + 1)) pairs.primes.push_back((int64_t)p);
+  for (uint64_t p = ref::primeAtOrAbove(MAXGUAR - 200), i = 0; i < 16; ++i, p = ref::primeAtOrAbove(p + 1)) guar.primes.push_back((int64_t)p);
+  std::sort(pairs.primes.begin(), pairs.primes.end());
+  for (auto* c : {&below, &across, &small, &pairs, &guar}) cases.push_back(*c);
+  return cases;
+}
+
+TEST(PrimorialBatch, ResiduesAndInversesAgreeWithTheOnePrimePathSlotBySlot) {
+  std::mt19937_64 rng(25);
+  const std::vector<BatchCase> cases = BatchCases(rng);
+  for (uint32_t n : {1009u, 20011u}) {
+    FillPackPrimorial(n, MODE_PRIMORIAL | MODE_PLUS);
+    const mpz_class P = primorialOf(n, {});
+    for (bool ifma : {true, false}) {
+      setIfmaAllowed(ifma);
+      for (const BatchCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "n=" << n << " ifma=" << ifma << " " << c.name);
+        const int count = (int)c.primes.size();
+        int64_t x[PRIMORIAL_BATCH + 1], r[PRIMORIAL_BATCH + 1];
+        x[count] = r[count] = -7;  // past the batch: untouched
+        GetPrimorialModPBatch(c.primes.data(), count, x);
+        Get48bitInverseBatch(c.primes.data(), x, count, r);
+        ASSERT_EQ(x[count], -7);
+        ASSERT_EQ(r[count], -7);
+        for (int i = 0; i < count; ++i) {
+          const int64_t p = c.primes[i];
+          ASSERT_EQ(x[i], GetPrimorialModP(p)) << "slot " << i << " p=" << p;
+          ASSERT_EQ((uint64_t)x[i], modOf(P, (uint64_t)p)) << "slot " << i << " p=" << p;
+          ASSERT_EQ(r[i], x[i] == 0 ? 0 : Get48bitInverse(x[i], p)) << "slot " << i << " p=" << p;
+        }
+      }
+    }
+  }
+  setIfmaAllowed(true);
+}
+
+TEST(PrimorialBatch, InversesOfAnyValueAndTheCheckAboveMaxguar) {
+  std::mt19937_64 rng(26);
+  // Odd composites above MAXGUAR with no factor below 109873 (what the source may deliver),
+  // and primes of the same size: both paths must keep or refuse the same inverses.
+  std::vector<int64_t> p;
+  for (int i = 0; i < 8; ++i) {
+    uint64_t a = ref::randomPrime(rng, 110000, 3000000), b = ref::randomPrime(rng, 110000, 3000000);
+    p.push_back((int64_t)(a * b));
+    p.push_back((int64_t)ref::randomPrime(rng, MAXGUAR, uint64_t(1) << 45));
+  }
+  for (bool ifma : {true, false}) {
+    setIfmaAllowed(ifma);
+    for (int round = 0; round < 20; ++round) {
+      int64_t x[16], r[16];
+      for (int i = 0; i < 16; ++i) {
+        const uint64_t q = (uint64_t)p[i];
+        const uint64_t pick = round == 0 ? 1 : round == 1 ? q - 1 : round == 2 ? 0 : rng() % q;
+        x[i] = (int64_t)pick;
+      }
+      Get48bitInverseBatch(p.data(), x, 16, r);
+      for (int i = 0; i < 16; ++i) {
+        SCOPED_TRACE(testing::Message() << "ifma=" << ifma << " p=" << p[i] << " x=" << x[i]);
+        ASSERT_EQ(r[i], x[i] == 0 ? 0 : Get48bitInverse(x[i], p[i]));
+        if (r[i] != 0) {
+          ASSERT_EQ(ref::mulmod((uint64_t)r[i], (uint64_t)x[i], (uint64_t)p[i]), 1u);
+        }
+      }
+    }
+  }
+  setIfmaAllowed(true);
+}
