@@ -112,49 +112,51 @@ struct Chunk {
   bool failed = false;    // the worker ran out of memory
 };
 
-// The segment of the workers' prime sources for chunks narrower than the run's segment.
+// The segment of the workers' prime sources for chunks narrower than the run's segment, and
+// where such chunks end: from there on the source would park its sieving primes (above
+// twice the segment's bytes) in buckets, which costs more time and memory with a small
+// segment than it saves.
 constexpr uint32_t NARROW_BYTES = 8192;
 constexpr uint64_t NARROW_SPAN = 30 * NARROW_BYTES;
+constexpr int64_t NARROW_LIMIT = int64_t{2 * NARROW_BYTES} * (2 * NARROW_BYTES);
 // Primes a chunk holds at small p. There nearly every prime strikes, or lies near one that
 // does, so nearly every prime is kept with its strikes: the chunk's memory is about this many
 // times 50 bytes, times the chunks in flight.
 constexpr double DENSE_PRIMES = 16384;
 
 // The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
-// afresh) stays a small share of its work, about 64·√p; below a segment of the run's prime
-// source (p up to about 4·10^9) whole narrow segments holding some DENSE_PRIMES primes, else
-// whole segments. Split at 2^32 and 2^46 where the work procedures hand over.
+// afresh) stays a small share of its work, about 64·√p; below NARROW_LIMIT whole narrow
+// segments holding some DENSE_PRIMES primes, else whole segments of the run's source.
+// Split at 2^28, 2^32 and 2^46 where the sources or the work procedures hand over.
 int64_t ChunkEnd(int64_t lo, uint64_t span) {
   const double x = std::max(static_cast<double>(lo), 3.0);
   const double wanted = 64.0 * std::sqrt(x);
   uint64_t width;
-  if (wanted < static_cast<double>(span)) {
+  if (lo < NARROW_LIMIT) {
     const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
     width = std::min(span, (static_cast<uint64_t>(dense / NARROW_SPAN) + 1) * NARROW_SPAN);
   } else {
     width = std::min<uint64_t>(static_cast<uint64_t>(wanted / span) + 1, 64) * span;
   }
   int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
-  for (int64_t split : {PAIR_LIMIT, BIT46})
+  for (int64_t split : {NARROW_LIMIT, PAIR_LIMIT, BIT46})
     if (lo < split && hi > split) hi = split;
   return hi;
 }
 
-// A worker's prime sources: the run's segment size for whole-segment chunks, and a small one
-// for the narrow chunks, which would otherwise sieve a whole segment for a part of it.
+// A worker's prime sources: a small segment for the narrow chunks, which would otherwise
+// sieve a whole segment for a part of it, and the run's segment size beyond them.
 class ChunkSources {
  public:
   ChunkSources() : wide_(0), narrow_(NARROW_BYTES) {}
   PrimeSource& Start(int64_t lo, int64_t hi, bool useAdditional) {
-    if (span_ == 0) span_ = wide_.SegmentSpan();
-    PrimeSource& source = static_cast<uint64_t>(hi - lo) < span_ ? narrow_ : wide_;
+    PrimeSource& source = hi <= NARROW_LIMIT ? narrow_ : wide_;
     source.Init(lo, useAdditional);
     return source;
   }
 
  private:
   PrimeSource wide_, narrow_;
-  uint64_t span_ = 0;
 };
 
 // The first number of the prime source's sequence above x (what a chunk starting at x
