@@ -391,11 +391,8 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t i
   uint32_t a0 = 0, t = 1;
   const MontgomeryModulus m(up);
   if (ctx.powerResidue) {
-    // In Montgomery form: 2^d by doublings, k·2^MinNum by the doubling exponent engine.
-    uint64_t twoToD = m.one();
-    for (uint32_t i = 0; i < d; ++i) twoToD = doubleModP(twoToD, up);
-    const uint64_t v = m.mul(m.toMont(kp), MontTwoPower(m, static_cast<uint32_t>(ctx.minNum)));
-    const PowerResidueClass c = ScreenByPowerResidueMont(m, v, twoToD, ctx.form.plus ? up - 1 : 1);
+    const PowerResidueClass c = ScreenPowersOfTwoMont(m, m.toMont(kp), d, static_cast<uint64_t>(ctx.minNum),
+                                                      ctx.form.plus ? up - 1 : 1);
     if (c.none) return;
     a0 = c.a0;
     t = c.t;

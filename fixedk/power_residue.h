@@ -24,3 +24,9 @@ PowerResidueClass ScreenByPowerResidue(uint64_t V, uint64_t B, uint64_t S, uint6
 // in that form anyway.
 struct MontgomeryModulus;
 PowerResidueClass ScreenByPowerResidueMont(const MontgomeryModulus& m, uint64_t Vm, uint64_t Bm, uint64_t S);
+
+// The same for k·2^(MinNum + d·a) ≡ S (mod p), from k in the Montgomery form of m: 2^z and
+// k^z in one loop from the leading bit of z, and the rest from powers of 2^z below 840, so no
+// power of 2 to MinNum is needed.
+PowerResidueClass ScreenPowersOfTwoMont(const MontgomeryModulus& m, uint64_t km, uint32_t d, uint64_t minNum,
+                                        uint64_t S);

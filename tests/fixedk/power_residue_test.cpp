@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fixedk/power_residue.h"
+#include "kernels/montgomery.h"
 
 namespace {
 
@@ -109,6 +110,42 @@ TEST(ScreenByPowerResidue, CompositeModulusConcludesNothing) {
     const PowerResidueClass c = ScreenByPowerResidue(5, 3, 1, n);
     EXPECT_FALSE(c.none) << n;
   }
+}
+
+// The base-2 screening of k·2^(MinNum + d·a) ≡ ±1, which powers only 2 and k to z, gives the
+// class of the general one on V = k·2^MinNum and B = 2^d: small primes (every L), primes
+// ≡ 1 mod 840, and large ones; spacings 1 to 48, MinNum small, above 840 and above 2^32.
+TEST(PowerResidue, PowersOfTwoScreeningIsTheGeneralOne) {
+  std::vector<u64> primes;
+  for (u64 q = 3; q < 3000; q += 2)
+    if (isSmallPrime(q)) primes.push_back(q);
+  for (u64 q = 840 * 1000 + 1; primes.size() < 500; q += 840)
+    if (isSmallPrime(q)) primes.push_back(q);
+  for (u64 q : {4294967311ULL, 1099511627791ULL, 1000000000000037ULL, 2305843009213693951ULL}) primes.push_back(q);
+  std::mt19937_64 rng(5);
+  int none = 0, confined = 0;
+  for (u64 p : primes) {
+    const MontgomeryModulus m(p);
+    for (int trial = 0; trial < 6; ++trial) {
+      const u64 k = 1 + rng() % (p - 1);
+      const uint32_t d = trial == 0 ? 1 : 1 + rng() % 48;
+      const u64 minNum = trial < 3 ? rng() % 2000 : rng() % (u64{1} << 40);
+      const u64 S = trial % 2 ? p - 1 : 1;
+      const PowerResidueClass general =
+          ScreenByPowerResidue(mulMod(k, powMod(2, minNum, p), p), powMod(2, d, p), S, p);
+      const PowerResidueClass twos = ScreenPowersOfTwoMont(m, m.toMont(k), d, minNum, S);
+      ASSERT_EQ(twos.none, general.none) << p << " k " << k << " d " << d << " n " << minNum;
+      if (general.none) {
+        ++none;
+        continue;
+      }
+      ASSERT_EQ(twos.t, general.t) << p << " k " << k << " d " << d << " n " << minNum;
+      ASSERT_EQ(twos.a0, general.a0) << p << " k " << k << " d " << d << " n " << minNum;
+      confined += general.t > 1;
+    }
+  }
+  EXPECT_GT(none, 100);
+  EXPECT_GT(confined, 100);
 }
 
 }  // namespace
