@@ -34,6 +34,8 @@ jobs=(
   "k*2^1000+-1 twins, k<=10^5, 10^12 to +4*10^9|-c -ci=twins12.txt -cp=OUT -osp=1004000000000"
   "k*10^1000+1, k<=10^6, 10^9 to 2*10^9|-c -ci=ten9.txt -cp=OUT -osp=2000000000"
   "3*2^n-1, n<=10^5 (fixed k), to 10^8|-w -wp=OUT -t=17 -base=2 -k=3 -nmin=1 -nmax=100000 -osp=100000000"
+  "2*3^n+1, n<=10^5 (fixed k, base 3), to 10^8|-w -wp=OUT -t=16 -base=3 -k=2 -nmin=1000 -nmax=100000 -osp=100000000"
+  "twins k<=3*10^6, n=1000, new file to 10^8|-w -wp=OUT -t=2 -base=2 -n=1000 -kmin=1 -kmax=3000000 -osp=100000000"
 )
 
 # "wall cpu" seconds of one run.

@@ -198,9 +198,9 @@ Job NewFixedK(const std::string& name, int type, uint32_t base, int64_t k, int64
 }
 
 // The fixed-k procedures of the sieve loop search their primes on the workers; the loop's
-// thread applies the strikes in prime order. Deep enough for several chunks.
+// thread applies the strikes in prime order. Deep enough for a dozen chunks.
 TEST(ThreadCounts, FixedKSievesOfTheLoop) {
-  const int64_t deep = 9000000;
+  const int64_t deep = 3000000;
   ExpectEveryCountAlike(NewFixedK("2*3^n+1", 16, 3, 2, 1, 600, deep, 0x0101, {"-ol"}));
   ExpectEveryCountAlike(NewFixedK("4*5^n-1", 17, 5, 4, 1000, 1600, deep, 0x0102));
   ExpectEveryCountAlike(NewFixedK("7*10^n+1", 16, 10, 7, 1, 600, deep, 0x0101));
@@ -260,7 +260,7 @@ TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
   tens.base = 10;
   ExpectEveryCountAlike({"count stop, base 10", NewFileArgs(tens, "out.txt", 1000000000, {"-osu=1600"}), "",
                          OracleFor(tens), tens.kmin, tens.kmax});
-  ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 9000000, 0x0101, {"-osu=80"}));
+  ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 3000000, 0x0101, {"-osu=73"}));
   FixedNJob primorial = twins;
   primorial.type = 0;
   primorial.primorial = true;
