@@ -127,7 +127,32 @@ LANES_TARGET void Walk(const BsgsTable& table, const ClassWalk& w, std::vector<u
   }
 }
 
+LANES_TARGET void Run(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_t p) {
+  const uint64_t pinv = inverseMod2_64(p) & kMask52;
+  const uint64_t w1 = To52(w, p);
+  out[0] = x;
+  for (uint32_t i = 1; i < 8; ++i) out[i] = Mul52(out[i - 1], w1, p, pinv);
+  if (n <= 8) return;
+  const uint64_t w2 = Mul52(w1, w1, p, pinv), w4 = Mul52(w2, w2, p, pinv), w8 = Mul52(w4, w4, p, pinv);
+  const __m512i vp = _mm512_set1_epi64(static_cast<long long>(p));
+  const __m512i vpinv = _mm512_set1_epi64(static_cast<long long>(pinv));
+  const __m512i step = _mm512_set1_epi64(static_cast<long long>(Mul52(w8, w8, p, pinv)));
+  __m512i a = _mm512_loadu_si512(out);
+  __m512i b = Mul52(a, _mm512_set1_epi64(static_cast<long long>(w8)), vp, vpinv);
+  _mm512_storeu_si512(out + 8, b);
+  for (uint32_t i = 16; i < n; i += 16) {
+    a = Mul52(a, step, vp, vpinv);
+    b = Mul52(b, step, vp, vpinv);
+    _mm512_storeu_si512(out + i, a);
+    _mm512_storeu_si512(out + i + 8, b);
+  }
+}
+
 }  // namespace
+
+void PowerRunInLanes(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_t p) {
+  if (n != 0) Run(out, n, x, w, p);
+}
 
 bool VectorClassWalkFits(uint64_t p) {
   static const bool ifma = ReadCpuFeatures().ifma;

@@ -23,3 +23,7 @@ struct ClassWalk {
   uint64_t count;
 };
 void WalkClassesInLanes(const BsgsTable& table, const ClassWalk& w, std::vector<uint32_t>& matches);
+
+// out[i] = x·w^i mod p for i < n, x and w in [0, p), as VectorClassWalkFits allows: sixteen
+// lanes stepping by w^16. out needs room for n rounded up to a multiple of 16.
+void PowerRunInLanes(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_t p);

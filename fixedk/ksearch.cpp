@@ -265,23 +265,31 @@ void SearchClasses(const KSearchContext& ctx, const MontgomeryModulus& m, uint64
   const uint64_t perClass = (count + Q - 1) / Q;  // values of i in the fullest class
   const uint32_t steps = static_cast<uint32_t>((perClass + tableLen - 1) / tableLen);
   if (tableLen > sc.table.capacity()) sc.table.Reserve(tableLen);
-  // The table, in blocks as BabyGiantSearch builds it.
-  constexpr uint32_t kBlock = 64;
-  uint64_t block[kBlock];
+  const bool lanes = ctx.vectorClasses && cls.size >= kMinVectorClasses && VectorClassWalkFits(m.p);
   const uint64_t twoQ = MontTwoPower(m, d * Q);
-  uint64_t x = kp;
-  for (uint32_t i = 0; i < tableLen;) {
-    const uint32_t n = std::min(kBlock, tableLen - i);
-    MontRun(block, x, n, m, twoQ);
-    x = m.mul(block[n - 1], twoQ);
-    for (uint32_t k = 0; k < n; ++k) sc.table.Insert(i + k, block[k]);
-    i += n;
+  if (lanes) {
+    // The table's residues in vector lanes first, then inserted in order.
+    sc.values.resize(tableLen + 16);
+    PowerRunInLanes(sc.values.data(), tableLen, kp, m.fromMont(twoQ), m.p);
+    for (uint32_t i = 0; i < tableLen; ++i) sc.table.Insert(i, sc.values[i]);
+  } else {
+    // The table, in blocks as BabyGiantSearch builds it.
+    constexpr uint32_t kBlock = 64;
+    uint64_t block[kBlock];
+    uint64_t x = kp;
+    for (uint32_t i = 0; i < tableLen;) {
+      const uint32_t n = std::min(kBlock, tableLen - i);
+      MontRun(block, x, n, m, twoQ);
+      x = m.mul(block[n - 1], twoQ);
+      for (uint32_t k = 0; k < n; ++k) sc.table.Insert(i + k, block[k]);
+      i += n;
+    }
   }
   const uint64_t h1 = MontHalfPower(m, d * t);
   const uint64_t giant = MontHalfPower(m, static_cast<uint32_t>(uint64_t{d} * Q * tableLen));
   uint64_t first = m.fromMont(MontHalfPower(m, static_cast<uint32_t>(ctx.minNum + uint64_t{d} * cls.r[0])));
   if (ctx.form.plus && first != 0) first = m.p - first;
-  if (ctx.vectorClasses && cls.size >= kMinVectorClasses && VectorClassWalkFits(m.p)) {
+  if (lanes) {
     const ClassWalk w{m.p, first, m.fromMont(h1), m.fromMont(giant), cls.r, cls.size, t, steps, Q, tableLen, d, count};
     WalkClassesInLanes(sc.table, w, sc.matches);
     sc.table.Clear(tableLen);

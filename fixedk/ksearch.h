@@ -88,6 +88,7 @@ KSearchContext PrepareKSearch(KSearchKind kind, uint32_t spacing = 1);
 struct KScratch {
   BsgsTable table;
   std::vector<uint32_t> matches;
+  std::vector<uint64_t> values;  // the table's residues, when computed in vector lanes
 };
 
 // One strike: the candidate offset n − MinNum alone (step 0), or the whole class of offset

@@ -109,7 +109,8 @@ uint64_t RefPower(uint64_t x, uint64_t e, uint64_t p) {
 
 // The lanes find exactly the (class, step, entry) triples whose values are equal, with the
 // cut at count, for partial vectors, t = 1 and t > 1, steps of one and several, and primes
-// from 2^20 to just below 2^50; the table is empty again for the next prime.
+// from 2^20 to just below 2^50; the table is empty again for the next prime. The table's
+// residues computed in lanes are the powers one by one.
 TEST(ClassWalk, LanesFindEveryEqualValue) {
   if (!VectorClassWalkFits(1000003)) GTEST_SKIP() << "no AVX-512 IFMA here";
   EXPECT_FALSE(VectorClassWalkFits(uint64_t{1} << 50));
@@ -150,6 +151,14 @@ TEST(ClassWalk, LanesFindEveryEqualValue) {
       ASSERT_EQ(found, expected) << "p=" << p << " Q=" << sh.Q << " t=" << sh.t;
       EXPECT_GT(found.size(), sh.tableLen / 3) << "p=" << p << " Q=" << sh.Q;
       table.Clear(sh.tableLen);
+    }
+    // The table's residues in lanes: x·w^i, for runs shorter than, equal to and past one and
+    // two vectors.
+    for (uint32_t n : {1u, 7u, 8u, 9u, 16u, 17u, 100u}) {
+      std::vector<uint64_t> run(n + 16);
+      const uint64_t x = rng() % p, step = rng() % p;
+      PowerRunInLanes(run.data(), n, x, step, p);
+      for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(run[i], RefMulMod(x, RefPower(step, i, p), p)) << p << " " << i;
     }
   }
 }
