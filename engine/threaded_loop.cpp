@@ -112,51 +112,59 @@ struct Chunk {
   bool failed = false;    // the worker ran out of memory
 };
 
-// The segment of the workers' prime sources for chunks narrower than the run's segment, and
-// where such chunks end: from there on the source would park its sieving primes (above
-// twice the segment's bytes) in buckets, which costs more time and memory with a small
-// segment than it saves.
-constexpr uint32_t NARROW_BYTES = 8192;
-constexpr uint64_t NARROW_SPAN = 30 * NARROW_BYTES;
-constexpr int64_t NARROW_LIMIT = int64_t{2 * NARROW_BYTES} * (2 * NARROW_BYTES);
+// The segments of the workers' prime sources for chunks narrower than the run's segment: a
+// chunk below a tier's limit is whole segments of its size, so that it sieves no more than
+// its width. Each tier ends where its source would park sieving primes (above twice the
+// segment's bytes) in buckets, which costs more time and memory with a small segment than
+// it saves.
+constexpr uint32_t TIER_BYTES[] = {8192, 131072};
+constexpr int64_t TierLimit(uint32_t bytes) { return int64_t{2 * bytes} * (2 * bytes); }
 // Primes a chunk holds at small p. There nearly every prime strikes, or lies near one that
 // does, so nearly every prime is kept with its strikes: the chunk's memory is about this many
 // times 50 bytes, times the chunks in flight.
 constexpr double DENSE_PRIMES = 16384;
 
 // The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
-// afresh) stays a small share of its work, about 64·√p; below NARROW_LIMIT whole narrow
-// segments holding some DENSE_PRIMES primes, else whole segments of the run's source.
-// Split at 2^28, 2^32 and 2^46 where the sources or the work procedures hand over.
+// afresh) stays a small share of its work, about 64·√p, and at least some DENSE_PRIMES
+// primes; whole segments of the first tier whose limit lies above lo, else of the run's
+// source. Split at the tiers' limits and at 2^32 and 2^46 where the work procedures hand over.
 int64_t ChunkEnd(int64_t lo, uint64_t span) {
   const double x = std::max(static_cast<double>(lo), 3.0);
   const double wanted = 64.0 * std::sqrt(x);
-  uint64_t width;
-  if (lo < NARROW_LIMIT) {
-    const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
-    width = std::min(span, (static_cast<uint64_t>(dense / NARROW_SPAN) + 1) * NARROW_SPAN);
-  } else {
-    width = std::min<uint64_t>(static_cast<uint64_t>(wanted / span) + 1, 64) * span;
-  }
+  const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
+  uint64_t segment = span;
+  for (uint32_t bytes : TIER_BYTES)
+    if (lo < TierLimit(bytes) && 30 * uint64_t{bytes} < segment) {
+      segment = 30 * uint64_t{bytes};
+      break;
+    }
+  const uint64_t width = std::min<uint64_t>(static_cast<uint64_t>(dense / segment) + 1, 64) * segment;
   int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
-  for (int64_t split : {NARROW_LIMIT, PAIR_LIMIT, BIT46})
+  for (int64_t split : {TierLimit(TIER_BYTES[0]), TierLimit(TIER_BYTES[1]), PAIR_LIMIT, BIT46})
     if (lo < split && hi > split) hi = split;
   return hi;
 }
 
-// A worker's prime sources: a small segment for the narrow chunks, which would otherwise
-// sieve a whole segment for a part of it, and the run's segment size beyond them.
+// A worker's prime sources: one per tier, and the run's segment size beyond them.
 class ChunkSources {
  public:
-  ChunkSources() : wide_(0), narrow_(NARROW_BYTES) {}
+  ChunkSources() : tiers_{PrimeSource(TIER_BYTES[0]), PrimeSource(TIER_BYTES[1])}, wide_(0) {}
   PrimeSource& Start(int64_t lo, int64_t hi, bool useAdditional) {
-    PrimeSource& source = hi <= NARROW_LIMIT ? narrow_ : wide_;
-    source.Init(lo, useAdditional);
-    return source;
+    if (span_ == 0) span_ = wide_.SegmentSpan();
+    PrimeSource* source = &wide_;
+    for (size_t t = 0; t < std::size(TIER_BYTES); ++t)
+      if (hi <= TierLimit(TIER_BYTES[t]) && 30 * uint64_t{TIER_BYTES[t]} < span_) {
+        source = &tiers_[t];
+        break;
+      }
+    source->Init(lo, useAdditional);
+    return *source;
   }
 
  private:
-  PrimeSource wide_, narrow_;
+  PrimeSource tiers_[std::size(TIER_BYTES)];
+  PrimeSource wide_;
+  uint64_t span_ = 0;
 };
 
 // The first number of the prime source's sequence above x (what a chunk starting at x
