@@ -124,6 +124,15 @@ constexpr int64_t TierLimit(uint32_t bytes) { return int64_t{2 * bytes} * (2 * b
 // times 50 bytes, times the chunks in flight.
 constexpr double DENSE_PRIMES = 16384;
 
+// The tier whose segments make up the chunk starting at lo, for a run whose segment spans
+// `span` numbers: the first whose limit lies above lo and whose segment is the smaller;
+// size(TIER_BYTES) when none is (the run's segment then).
+size_t TierAt(int64_t lo, uint64_t span) {
+  for (size_t t = 0; t < std::size(TIER_BYTES); ++t)
+    if (lo < TierLimit(TIER_BYTES[t]) && 30 * uint64_t{TIER_BYTES[t]} < span) return t;
+  return std::size(TIER_BYTES);
+}
+
 // The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
 // afresh) stays a small share of its work, about 64·√p, and at least some DENSE_PRIMES
 // primes; whole segments of the first tier whose limit lies above lo, else of the run's
@@ -132,12 +141,8 @@ int64_t ChunkEnd(int64_t lo, uint64_t span) {
   const double x = std::max(static_cast<double>(lo), 3.0);
   const double wanted = 64.0 * std::sqrt(x);
   const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
-  uint64_t segment = span;
-  for (uint32_t bytes : TIER_BYTES)
-    if (lo < TierLimit(bytes) && 30 * uint64_t{bytes} < segment) {
-      segment = 30 * uint64_t{bytes};
-      break;
-    }
+  const size_t tier = TierAt(lo, span);
+  const uint64_t segment = tier < std::size(TIER_BYTES) ? 30 * uint64_t{TIER_BYTES[tier]} : span;
   const uint64_t width = std::min<uint64_t>(static_cast<uint64_t>(dense / segment) + 1, 64) * segment;
   int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
   for (int64_t split : {TierLimit(TIER_BYTES[0]), TierLimit(TIER_BYTES[1]), PAIR_LIMIT, BIT46})
@@ -149,16 +154,13 @@ int64_t ChunkEnd(int64_t lo, uint64_t span) {
 class ChunkSources {
  public:
   ChunkSources() : tiers_{PrimeSource(TIER_BYTES[0]), PrimeSource(TIER_BYTES[1])}, wide_(0) {}
-  PrimeSource& Start(int64_t lo, int64_t hi, bool useAdditional) {
+  PrimeSource& Start(int64_t lo, bool useAdditional) {
     if (span_ == 0) span_ = wide_.SegmentSpan();
-    PrimeSource* source = &wide_;
-    for (size_t t = 0; t < std::size(TIER_BYTES); ++t)
-      if (hi <= TierLimit(TIER_BYTES[t]) && 30 * uint64_t{TIER_BYTES[t]} < span_) {
-        source = &tiers_[t];
-        break;
-      }
-    source->Init(lo, useAdditional);
-    return *source;
+    // Chunks are split at the tiers' limits, so the tier at lo holds the whole chunk.
+    const size_t tier = TierAt(lo, span_);
+    PrimeSource& source = tier < std::size(TIER_BYTES) ? tiers_[tier] : wide_;
+    source.Init(lo, useAdditional);
+    return source;
   }
 
  private:
@@ -233,7 +235,7 @@ class ChunkWorker {
     c.kept.clear();
     c.last = false;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    PrimeSource& source = sources_.Start(c.lo, c.hi, false);
+    PrimeSource& source = sources_.Start(c.lo, false);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
     uint32_t tailCount = 0;
     int64_t nextStep = (c.lo / Finder::kReportStep + 1) * Finder::kReportStep;
@@ -690,7 +692,7 @@ class KChunkWorker {
     c.last = false;
     c.first = 0;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    PrimeSource& source = sources_.Start(c.lo, c.hi, true);
+    PrimeSource& source = sources_.Start(c.lo, true);
     bool end = false, pendingAfter = false;
     while (!end) {
       if (stop.load(std::memory_order_relaxed)) return false;
