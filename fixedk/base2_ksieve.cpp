@@ -25,6 +25,9 @@ namespace {
 constexpr int kMaxSpacing = 48;
 constexpr int64_t kMaxPrime = (int64_t{1} << 48) - 1;
 constexpr int64_t kSecondCallFrom = 702;  // the first call ends after the primes to 701
+// Primes searched together at most between two progress checks: enough to fill the vector
+// lanes of the screening after the quadratic-residue skip.
+constexpr uint32_t kBatch = 64;
 
 // The search state of one call, reused prime after prime.
 struct Base2Search {
@@ -92,45 +95,85 @@ void Base2KSieve(bool fTimedSaves) {
   time_t lastCheck = std::time(nullptr);
   time_t nextSave = lastCheck + time_t{job.WriteIterations} * 60;
   bool reportAllowed = true;
+  // The progress check made before the prime q is searched: the rate, the stop criteria and
+  // the timed saves. True when the run ends at q.
+  auto progressCheck = [&](int64_t q) {
+    RunProgress(q);
+    const time_t now = std::time(nullptr);
+    if (now == lastCheck && mask < (int64_t{1} << 28)) mask <<= 1;
+    if (now - lastCheck > 2 && mask >= 2) mask >>= 1;
+    lastCheck = now;
+    lastBit = q & mask;
+    reportAllowed = true;
+    if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
+        now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
+      job.State = STATE_STOPPED;
+    if ((job.State != STATE_PREPARING && job.State != STATE_SIEVING) || q >= job.maxp) return true;
+    if (fTimedSaves && now > nextSave) {
+      removal.outputandtidyvals(q, job.outbuff, job.fAppend);
+      nextSave = now + time_t{job.WriteIterations} * 60;
+    }
+    return false;
+  };
+  auto sieving = [] { return job.State == STATE_PREPARING || job.State == STATE_SIEVING; };
+  // Primes are searched in batches drawn up to the next progress check, but their strikes are
+  // applied one prime at a time, each after the state check the prime would have had alone,
+  // so a stop, an interrupt or a save happens at the same prime and with the same values.
+  // The first call ends at 701 and takes its primes one by one.
+  const uint32_t batchSize = job.firstp < kSecondCallFrom ? 1 : kBatch;
+  int64_t batch[kBatch];
   int64_t p = 0;
   for (;;) {
-    p = soe2_next();
-    if ((p & mask) != lastBit || (job.State != STATE_PREPARING && job.State != STATE_SIEVING) ||
-        p >= job.maxp) {
-      RunProgress(p);
-      const time_t now = std::time(nullptr);
-      if (now == lastCheck && mask < (int64_t{1} << 28)) mask <<= 1;
-      if (now - lastCheck > 2 && mask >= 2) mask >>= 1;
-      lastCheck = now;
-      lastBit = p & mask;
-      reportAllowed = true;
-      if (job.State == STATE_SIEVING && job.StopCriterion == STOP_AFTER_HOURS &&
-          now - job.StopTime > std::min<int64_t>(job.StopValue, MAX_STOP_HOURS) * 3600)
-        job.State = STATE_STOPPED;
-      if ((job.State != STATE_PREPARING && job.State != STATE_SIEVING) || p >= job.maxp) break;
-      if (fTimedSaves && now > nextSave) {
-        removal.outputandtidyvals(p, job.outbuff, job.fAppend);
-        nextSave = now + time_t{job.WriteIterations} * 60;
-      }
+    uint32_t n = 0;
+    bool checkDue = false;
+    while (n < batchSize && !checkDue) {
+      p = soe2_next();
+      batch[n++] = p;
+      checkDue = (p & mask) != lastBit || p >= job.maxp;
     }
+    // The prime of a due check is searched after the check, on its own.
+    const uint32_t ahead = checkDue ? n - 1 : n;
     st.strikes.clear();
-    FindKStrikes(ctx, &p, 1, st.scratch, st.strikes);
-    if (!st.strikes.empty()) {
-      PrimeStrikes s;
-      ApplyKStrikes(ctx, p, st.strikes.data(), st.strikes.data() + st.strikes.size(), s);
-      const bool report = s.any() && reportAllowed && ReportDue(static_cast<long>(std::time(nullptr)));
-      if (report) reportAllowed = false;
-      FinishPrime(p, s, report);
-      if (job.AllRemoved) {
-        // A sub-range ran empty: its file part is written as the sieve loop would.
-        if (!job.fAppend) removal.outputandtidyvals(p + 1, job.outbuff, false);
+    if (ahead != 0) FindKStrikes(ctx, batch, ahead, st.scratch, st.strikes);
+    size_t next = 0;
+    bool ended = false;
+    for (uint32_t i = 0; i < n; ++i) {
+      p = batch[i];
+      if (i == ahead) {
+        if (progressCheck(p)) {
+          ended = true;
+          break;
+        }
+        st.strikes.clear();
+        next = 0;
+        FindKStrikes(ctx, &p, 1, st.scratch, st.strikes);
+        for (KStrike& k : st.strikes) k.index = i;
+      } else if (!sieving()) {
+        progressCheck(p);
+        ended = true;
+        break;
+      }
+      size_t end = next;
+      while (end < st.strikes.size() && st.strikes[end].index == i) ++end;
+      if (end != next) {
+        PrimeStrikes s;
+        ApplyKStrikes(ctx, p, st.strikes.data() + next, st.strikes.data() + end, s);
+        next = end;
+        const bool report = s.any() && reportAllowed && ReportDue(static_cast<long>(std::time(nullptr)));
+        if (report) reportAllowed = false;
+        FinishPrime(p, s, report);
+        if (job.AllRemoved) {
+          // A sub-range ran empty: its file part is written as the sieve loop would.
+          if (!job.fAppend) removal.outputandtidyvals(p + 1, job.outbuff, false);
+          return;
+        }
+      }
+      if (p == kSecondCallFrom - 1) {
+        job.firstp = kSecondCallFrom;
         return;
       }
     }
-    if (p == kSecondCallFrom - 1) {
-      job.firstp = kSecondCallFrom;
-      return;
-    }
+    if (ended) break;
   }
   if (job.allprimes && p > job.maxp) print("#rSieve terminated : All remaining values yield prime numbers !!");
   if (job.fAppend && job.State == STATE_INTERRUPTED) return;

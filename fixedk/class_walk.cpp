@@ -9,40 +9,19 @@
 
 #include <algorithm>
 
+#include "fixedk/lanes52.h"
 #include "kernels/cpu_features.h"
 #include "kernels/montgomery.h"
 
-#define LANES_TARGET __attribute__((target("avx512f,avx512ifma")))
-
 namespace {
 
-constexpr uint64_t kMask52 = (uint64_t{1} << 52) - 1;
+using lanes52::kMask52;
+using lanes52::Mul52;
+using lanes52::To52;
+
 constexpr uint32_t kLow = 32;                  // entries of the table of h^j
 constexpr uint32_t kMaxExponent = 1u << 12;    // above every (r − r0)/t of a class modulus
 constexpr uint32_t kHigh = kMaxExponent / kLow;
-
-// x·y·2^(−52) mod p for x, y < p < 2^52: the low 52 bits of x·y and of m·p are equal, so the
-// difference of the high parts is exact and lies in (−p, p).
-uint64_t Mul52(uint64_t x, uint64_t y, uint64_t p, uint64_t pinv) {
-  const u128 t = static_cast<u128>(x) * y;
-  const uint64_t lo = static_cast<uint64_t>(t) & kMask52, hi = static_cast<uint64_t>(t >> 52);
-  const uint64_t m = (lo * pinv) & kMask52;
-  const uint64_t mh = static_cast<uint64_t>((static_cast<u128>(m) * p) >> 52);
-  return hi < mh ? hi - mh + p : hi - mh;
-}
-
-// x·2^52 mod p.
-uint64_t To52(uint64_t x, uint64_t p) { return modWide(x >> 12, x << 52, p); }
-
-LANES_TARGET inline __m512i Mul52(__m512i x, __m512i y, __m512i p, __m512i pinv) {
-  const __m512i zero = _mm512_setzero_si512();
-  const __m512i lo = _mm512_madd52lo_epu64(zero, x, y);
-  const __m512i hi = _mm512_madd52hi_epu64(zero, x, y);
-  const __m512i m = _mm512_madd52lo_epu64(zero, lo, pinv);
-  const __m512i mh = _mm512_madd52hi_epu64(zero, m, p);
-  const __m512i r = _mm512_sub_epi64(hi, mh);
-  return _mm512_mask_add_epi64(r, _mm512_cmplt_epu64_mask(hi, mh), r, p);
-}
 
 // out[j] = x^j in Montgomery form for j < n (n ≥ 1), from x in that form and one = 2^52 mod p.
 LANES_TARGET void Powers(uint64_t* out, uint32_t n, uint64_t x, uint64_t one, uint64_t p, uint64_t pinv) {

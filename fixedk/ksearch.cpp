@@ -385,26 +385,32 @@ void ChooseSearches(KSearchContext& ctx) {
   }
 }
 
-// Every n of the range with k·2^n ± 1 ≡ 0 (mod p). The candidates are n = MinNum + a·d; the
-// power-residue screening may show that none of them can be divisible, or confine a to one
-// class a0 modulo t, so the search steps n by g = d·t from MinNum + a0·d.
-void SearchSpaced(const KSearchContext& ctx, int64_t p, KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
-  // Every candidate k·2^n ± 1 with n ≥ 1 is odd.
-  if (p < 3 || SkipByResidue(ctx, p)) return;
+// Whether the spaced search has anything to look for with p: every candidate k·2^n ± 1 with
+// n ≥ 1 is odd, the quadratic-residue test may rule p out, and a p dividing k divides none.
+bool SpacedCandidate(const KSearchContext& ctx, int64_t p) {
+  return p >= 3 && !SkipByResidue(ctx, p) && ctx.startk % p != 0;
+}
+
+// The power-residue screening of the spaced search (a0 = 0, t = 1 when it is off).
+PowerResidueClass ScreenSpaced(const KSearchContext& ctx, const MontgomeryModulus& m, uint64_t kp) {
+  if (!ctx.powerResidue) return PowerResidueClass{};
+  return ScreenPowersOfTwoMont(m, m.toMont(kp), ctx.adiff, static_cast<uint64_t>(ctx.minNum),
+                               ctx.form.plus ? m.p - 1 : 1);
+}
+
+// Every n of the range with k·2^n ± 1 ≡ 0 (mod p), for a p that SpacedCandidate admits and
+// the screening's result c. The candidates are n = MinNum + a·d; the screening may show
+// that none of them can be divisible, or confine a to one class a0 modulo t, so the search
+// steps n by g = d·t from MinNum + a0·d.
+void SearchSpaced(const KSearchContext& ctx, int64_t p, const PowerResidueClass& c, KScratch& sc, uint32_t index,
+                  std::vector<KStrike>& out) {
+  if (c.none) return;
   const uint64_t up = static_cast<uint64_t>(p);
   const uint64_t kp = static_cast<uint64_t>(ctx.startk % p);
-  if (kp == 0) return;  // p divides k: no candidate is a multiple of p
   const uint32_t d = ctx.adiff;
   const uint32_t maxval = ctx.maxval;
-  uint32_t a0 = 0, t = 1;
+  const uint32_t a0 = c.a0, t = c.t;
   const MontgomeryModulus m(up);
-  if (ctx.powerResidue) {
-    const PowerResidueClass c = ScreenPowersOfTwoMont(m, m.toMont(kp), d, static_cast<uint64_t>(ctx.minNum),
-                                                      ctx.form.plus ? up - 1 : 1);
-    if (c.none) return;
-    a0 = c.a0;
-    t = c.t;
-  }
   const uint64_t count = (uint64_t{maxval} + d - 1) / d;  // values of a with a·d in the range
   if (a0 >= count) return;
   const KSearchChoice choice =
@@ -531,15 +537,69 @@ ResidueTest ChooseResidueTest(int64_t k, bool plus) {
   return t;
 }
 
+namespace {
+
+// The spaced searches of a batch: the primes worth a search are screened sixteen at a time in
+// vector lanes where the processor and the primes allow (a remainder of a few one by one),
+// then searched in batch order.
+void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_t count, KScratch& sc,
+                       std::vector<KStrike>& out) {
+  std::vector<uint32_t>& lanes = sc.lanePrimes;
+  std::vector<PowerResidueClass>& screened = sc.screened;
+  lanes.clear();
+  screened.assign(count, PowerResidueClass{});
+  constexpr uint32_t kNotScreened = 0, kScreened = 1, kNoSearch = 2;
+  sc.screenState.assign(count, kNotScreened);
+  for (uint32_t i = 0; i < count; ++i) {
+    const int64_t p = primes[i];
+    if (!SpacedCandidate(ctx, p)) {
+      sc.screenState[i] = kNoSearch;
+    } else if (ctx.powerResidue && ctx.vectorClasses && VectorClassWalkFits(static_cast<uint64_t>(p))) {
+      lanes.push_back(i);
+    }
+  }
+  constexpr uint32_t kFewestLanes = 4;  // below this, one by one is cheaper
+  uint64_t P[kScreenLanes], K[kScreenLanes];
+  PowerResidueClass C[kScreenLanes];
+  for (size_t b = 0; b + kFewestLanes <= lanes.size(); b += kScreenLanes) {
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kScreenLanes, lanes.size() - b));
+    for (uint32_t l = 0; l < n; ++l) {
+      const int64_t p = primes[lanes[b + l]];
+      P[l] = static_cast<uint64_t>(p);
+      K[l] = static_cast<uint64_t>(ctx.startk % p);
+    }
+    ScreenPowersOfTwoInLanes(P, K, n, ctx.adiff, static_cast<uint64_t>(ctx.minNum), ctx.form.plus, C);
+    for (uint32_t l = 0; l < n; ++l) {
+      screened[lanes[b + l]] = C[l];
+      sc.screenState[lanes[b + l]] = kScreened;
+    }
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    if (sc.screenState[i] == kNoSearch) continue;
+    const int64_t p = primes[i];
+    if (sc.screenState[i] == kNotScreened) {
+      const MontgomeryModulus m(static_cast<uint64_t>(p));
+      screened[i] = ScreenSpaced(ctx, m, static_cast<uint64_t>(ctx.startk % p));
+    }
+    SearchSpaced(ctx, p, screened[i], sc, i, out);
+  }
+}
+
+}  // namespace
+
 void FindKStrikes(const KSearchContext& ctx, const int64_t* primes, uint32_t count, KScratch& scratch,
                   std::vector<KStrike>& out) {
+  if (ctx.kind == KSearchKind::Spaced) {
+    SearchSpacedBatch(ctx, primes, count, scratch, out);
+    return;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     const int64_t p = primes[i];
     switch (ctx.kind) {
       case KSearchKind::Base2: SearchBase2(ctx, p, scratch, i, out); break;
       case KSearchKind::OtherBase: SearchOtherBase(ctx, p, scratch, i, out); break;
       case KSearchKind::ShortRange: SearchShortRange(ctx, p, i, out); break;
-      case KSearchKind::Spaced: SearchSpaced(ctx, p, scratch, i, out); break;
+      case KSearchKind::Spaced: break;
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "fixedk/bsgs_table.h"
 #include "fixedk/kform.h"
 #include "fixedk/kstrike.h"
+#include "fixedk/power_residue.h"
 
 // Which of the fixed-k searches a run uses.
 enum class KSearchKind : uint8_t {
@@ -89,6 +90,10 @@ struct KScratch {
   BsgsTable table;
   std::vector<uint32_t> matches;
   std::vector<uint64_t> values;  // the table's residues, when computed in vector lanes
+  // A batch's power-residue screening (spaced search).
+  std::vector<uint32_t> lanePrimes;
+  std::vector<uint8_t> screenState;
+  std::vector<PowerResidueClass> screened;
 };
 
 // One strike: the candidate offset n − MinNum alone (step 0), or the whole class of offset

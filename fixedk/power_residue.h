@@ -30,3 +30,12 @@ PowerResidueClass ScreenByPowerResidueMont(const MontgomeryModulus& m, uint64_t 
 // power of 2 to MinNum is needed.
 PowerResidueClass ScreenPowersOfTwoMont(const MontgomeryModulus& m, uint64_t km, uint32_t d, uint64_t minNum,
                                         uint64_t S);
+
+// Primes per call of the lanes' screening.
+constexpr uint32_t kScreenLanes = 16;
+
+// ScreenPowersOfTwoMont's result for each of n ≤ kScreenLanes primes at once, with S = −1
+// (minusOne) or 1: k[i] in [1, p[i]), every p[i] an odd prime below 2^50. Needs the
+// processor's AVX-512 IFMA (the callers check), the results are the same as one by one.
+void ScreenPowersOfTwoInLanes(const uint64_t* p, const uint64_t* k, uint32_t n, uint32_t d, uint64_t minNum,
+                              bool minusOne, PowerResidueClass* out);

@@ -3,6 +3,7 @@
 // quadratic-residue choices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,51 @@ TEST(Base2KSieve, ContinuingEqualsOneRun) {
   job.firstp -= 1;  // as a file header records it
   Base2KSieve(false);
   EXPECT_EQ(SurvivingN(), oneRun);
+}
+
+// A count stop ends the run at the prime that follows the one whose strikes brought the count
+// to the stop value, with the survivors of the primes up to that one, although the searches
+// run ahead of the strikes in batches: the stop prime and the survivors from the oracle's
+// smallest divisor of each n, for stops at small primes (one by one), at larger ones and
+// between two strikes of one batch.
+TEST(Base2KSieve, CountStopEndsAtTheSamePrime) {
+  const FixedKCase c = Case(0x0102, 3, 1000, 12000);
+  constexpr int64_t kMaxp = 400000;
+  SetUpFixedKJob(c);
+  const std::vector<uint64_t> primes = oddPrimesBetween(3, kMaxp);
+  const std::vector<uint64_t> first = OracleFirstDivisors(c, primes);
+  std::vector<uint64_t> struck;  // the smallest divisor of every struck n, ascending
+  uint32_t all = 0;
+  std::vector<bool> initial;
+  for (int64_t n = c.nmin; n <= c.nmax; ++n) {
+    initial.push_back(IsCandidateNow(n));
+    if (!initial.back()) continue;
+    ++all;
+    if (first[static_cast<size_t>(n - c.nmin)] != 0) struck.push_back(first[static_cast<size_t>(n - c.nmin)]);
+  }
+  std::sort(struck.begin(), struck.end());
+  ASSERT_GT(struck.size(), 1000u);
+  // The first call takes the primes to 701 one by one; the batches begin at 702.
+  const size_t batched = static_cast<size_t>(std::upper_bound(struck.begin(), struck.end(), 701) - struck.begin());
+  for (const size_t at : {batched + 3, struck.size() - 200, struck.size() - 30, struck.size() - 3}) {
+    // Stop once the prime struck[at] has made its strikes.
+    const uint64_t q = struck[at];
+    size_t through = at;
+    while (through + 1 < struck.size() && struck[through + 1] == q) ++through;
+    const int64_t stopValue = static_cast<int64_t>(all - (through + 1));
+    SetUpFixedKJob(c);
+    job.StopCriterion = STOP_AT_COUNT;
+    job.StopValue = stopValue;
+    RunFromStart(kMaxp);
+    job.StopCriterion = STOP_NONE;
+    const uint64_t next = *std::upper_bound(primes.begin(), primes.end(), q);
+    EXPECT_EQ(job.firstp, static_cast<int64_t>(next)) << "stop after " << q;
+    EXPECT_EQ(job._nvalsleft, static_cast<uint32_t>(stopValue)) << "stop after " << q;
+    for (int64_t n = c.nmin; n <= c.nmax; ++n) {
+      const uint64_t d = first[static_cast<size_t>(n - c.nmin)];
+      ASSERT_EQ(IsCandidateNow(n), initial[static_cast<size_t>(n - c.nmin)] && (d == 0 || d > q)) << "n " << n << ", stop after " << q;
+    }
+  }
 }
 
 TEST(Base2KSieve, FinalMessageAndEndPrime) {

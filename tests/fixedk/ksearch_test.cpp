@@ -304,23 +304,51 @@ TEST(FindKStrikes, ShortRangeWalkGivesTheWholeClass) {
   }
 }
 
-TEST(FindKStrikes, ABatchIsItsPrimesOneByOne) {
-  SetUpFixedKJob(Case(0x0101, 3, 2, 1, 4000));
-  const KSearchContext ctx = PrepareKSearch(KSearchKind::OtherBase);
-  std::vector<int64_t> primes;
-  for (uint64_t q : SmallPrimes()) primes.push_back(static_cast<int64_t>(q));
+// A batch's strikes are its primes' own, one prime at a time, slot by slot: the other-base
+// search, and the spaced search whose batches screen their primes in vector lanes (batches
+// of every size up to 256, primes below 2^32, near 2^32 and near 2^49).
+void ExpectBatchIsSingles(const KSearchContext& ctx, const std::vector<int64_t>& primes, uint32_t batchSize,
+                          size_t atLeast) {
   KScratch batchScratch, singleScratch;
   std::vector<KStrike> batch;
-  FindKStrikes(ctx, primes.data(), static_cast<uint32_t>(primes.size()), batchScratch, batch);
+  for (size_t b = 0; b < primes.size(); b += batchSize) {
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(batchSize, primes.size() - b));
+    std::vector<KStrike> part;
+    FindKStrikes(ctx, primes.data() + b, n, batchScratch, part);
+    for (KStrike s : part) batch.push_back(KStrike{s.offset, s.step, static_cast<uint32_t>(b + s.index)});
+  }
   std::vector<KStrike> singles;
   for (uint32_t i = 0; i < primes.size(); ++i)
     for (KStrike s : Find(ctx, primes[i], singleScratch)) singles.push_back(KStrike{s.offset, s.step, i});
-  ASSERT_EQ(batch.size(), singles.size());
+  ASSERT_EQ(batch.size(), singles.size()) << "batches of " << batchSize;
   for (size_t i = 0; i < batch.size(); ++i) {
-    EXPECT_EQ(batch[i].offset, singles[i].offset);
-    EXPECT_EQ(batch[i].index, singles[i].index);
+    ASSERT_EQ(batch[i].offset, singles[i].offset) << "batches of " << batchSize << ", strike " << i;
+    ASSERT_EQ(batch[i].step, singles[i].step) << "batches of " << batchSize << ", strike " << i;
+    ASSERT_EQ(batch[i].index, singles[i].index) << "batches of " << batchSize << ", strike " << i;
   }
-  EXPECT_GT(batch.size(), 100u);
+  EXPECT_GT(batch.size(), atLeast);
+}
+
+TEST(FindKStrikes, ABatchIsItsPrimesOneByOne) {
+  SetUpFixedKJob(Case(0x0101, 3, 2, 1, 4000));
+  std::vector<int64_t> primes;
+  for (uint64_t q : SmallPrimes()) primes.push_back(static_cast<int64_t>(q));
+  ExpectBatchIsSingles(PrepareKSearch(KSearchKind::OtherBase), primes, static_cast<uint32_t>(primes.size()), 100);
+
+  for (const FixedKCase& c : {Case(0x0102, 2, 3, 1000, 40000), Case(0x0101, 2, 5, 1001, 30000),
+                              Case(0x0102, 2, 1073741827, 1001, 20000)}) {
+    SetUpFixedKJob(c);
+    SieveWith(DoKSieve, oddPrimesBetween(3, 5000));
+    std::vector<int64_t> spaced;
+    for (uint64_t q : oddPrimesBetween(5003, 40000)) spaced.push_back(static_cast<int64_t>(q));
+    for (uint64_t q : PrimesAboveTwoToThe32()) spaced.push_back(static_cast<int64_t>(q));
+    for (uint64_t q : oddPrimesBetween((uint64_t{1} << 49) - 3000, (uint64_t{1} << 49))) spaced.push_back(static_cast<int64_t>(q));
+    for (uint32_t d : {1u, 2u}) {
+      SCOPED_TRACE("k " + std::to_string(c.k) + " d " + std::to_string(d));
+      const KSearchContext ctx = PrepareKSearch(KSearchKind::Spaced, d);
+      for (uint32_t size : {3u, 16u, 37u, 256u}) ExpectBatchIsSingles(ctx, spaced, size, 100);
+    }
+  }
 }
 
 // Applying the found strikes prime by prime leaves the survivors of the work procedure.

@@ -160,6 +160,13 @@ std::string CompareWithOracle(const FixedKCase& c, const std::vector<uint64_t>& 
   return report;
 }
 
+std::vector<uint64_t> OracleFirstDivisors(const FixedKCase& c, const std::vector<uint64_t>& primes) {
+  std::vector<uint64_t> first = Oracle(oracleJob).firstDivisors(c.nmin, c.nmax, primes);
+  for (int64_t n = c.nmin; n <= c.nmax; ++n)
+    if (!oracleIsCandidate(oracleJob, n)) first[static_cast<size_t>(n - c.nmin)] = 0;
+  return first;
+}
+
 bool OracleStrikes(int64_t n, const std::vector<uint64_t>& primes) {
   return Oracle(oracleJob).firstDivisor(n, primes) != 0;
 }

@@ -38,6 +38,10 @@ std::string CompareWithOracle(const FixedKCase& c, const std::vector<uint64_t>& 
 // Calls the work procedure once for each prime, in order.
 void SieveWith(void (*procedure)(const int64_t&), const std::vector<uint64_t>& primes);
 
+// Per n of the range (entry n − nmin): the smallest of the primes that strikes it (the number
+// itself excepted), 0 when none does or n was never a candidate.
+std::vector<uint64_t> OracleFirstDivisors(const FixedKCase& c, const std::vector<uint64_t>& primes);
+
 // Whether one of the primes divides the candidate for n (the number itself excepted).
 bool OracleStrikes(int64_t n, const std::vector<uint64_t>& primes);
 

@@ -2,12 +2,14 @@
 // V·B^a ≡ S is found by trying every a, and the screening must never rule out a real one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <numeric>
 #include <random>
 #include <vector>
 
 #include "fixedk/power_residue.h"
+#include "kernels/cpu_features.h"
 #include "kernels/montgomery.h"
 
 namespace {
@@ -146,6 +148,54 @@ TEST(PowerResidue, PowersOfTwoScreeningIsTheGeneralOne) {
   }
   EXPECT_GT(none, 100);
   EXPECT_GT(confined, 100);
+}
+
+// The screening of sixteen primes in vector lanes against the one-prime screening slot by
+// slot: partial batches (idle lanes), primes of every subgroup order L (small ones, primes
+// ≡ 1 mod 840, a mixed run near 10^9 and primes just below 2^50), k = 1, k = p − 1 and random
+// k, spacings 1 to 48, MinNum from 0 to above 2^32, both targets.
+TEST(PowerResidue, LanesScreenAsOneByOne) {
+  if (!ReadCpuFeatures().ifma) GTEST_SKIP() << "no AVX-512 IFMA";
+  std::vector<u64> primes;
+  for (u64 q = 3; q < 400; q += 2)
+    if (isSmallPrime(q)) primes.push_back(q);
+  for (u64 q = 840 * 1000 + 1, n = 0; n < 40; q += 840)
+    if (isSmallPrime(q)) primes.push_back(q), ++n;
+  for (u64 q = 1000000001, n = 0; n < 200; q += 2)
+    if (isSmallPrime(q)) primes.push_back(q), ++n;
+  for (u64 q : {1125899906842597ULL, 1125899906841623ULL, 1125899906840609ULL, 1125899906839583ULL,
+                1125899906838479ULL, 1125899906837591ULL, 1099511627891ULL, 1099511628029ULL})
+    primes.push_back(q);
+  std::mt19937_64 rng(17);
+  int confined = 0, none = 0;
+  for (int round = 0; round < 40; ++round) {
+    const uint32_t d = round < 4 ? uint32_t(1 + round) : round == 4 ? 48 : uint32_t(1 + rng() % 48);
+    const u64 minNum = round % 3 == 0 ? rng() % 100 : round % 3 == 1 ? rng() % 100000 : rng() % (u64{1} << 40);
+    const bool minusOne = round % 2 == 1;
+    for (size_t b = 0; b < primes.size();) {
+      const uint32_t n = std::min<uint32_t>(uint32_t(1 + (b + round) % kScreenLanes), uint32_t(primes.size() - b));
+      u64 P[kScreenLanes], K[kScreenLanes];
+      PowerResidueClass lanes[kScreenLanes];
+      for (uint32_t i = 0; i < n; ++i) {
+        P[i] = primes[b + i];
+        const u64 r = rng() % 8;
+        K[i] = r == 0 ? 1 : r == 1 ? P[i] - 1 : 1 + rng() % (P[i] - 1);
+      }
+      ScreenPowersOfTwoInLanes(P, K, n, d, minNum, minusOne, lanes);
+      for (uint32_t i = 0; i < n; ++i) {
+        const MontgomeryModulus m(P[i]);
+        const PowerResidueClass one = ScreenPowersOfTwoMont(m, m.toMont(K[i]), d, minNum, minusOne ? P[i] - 1 : 1);
+        ASSERT_EQ(lanes[i].none, one.none) << P[i] << " k " << K[i] << " d " << d << " n " << minNum << " lane " << i;
+        ASSERT_EQ(lanes[i].t, one.t) << P[i] << " k " << K[i] << " d " << d << " n " << minNum << " lane " << i;
+        ASSERT_EQ(lanes[i].a0, one.a0) << P[i] << " k " << K[i] << " d " << d << " n " << minNum << " lane " << i;
+        none += one.none;
+        confined += !one.none && one.t > 1;
+      }
+      b += n;
+    }
+  }
+  EXPECT_GT(none, 1000);
+  EXPECT_GT(confined, 1000);
 }
 
 }  // namespace
