@@ -3,13 +3,16 @@
 // medium primes are struck per segment, and large primes wait in buckets for their segment.
 #include "primes/soe2.h"
 
+#include <immintrin.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <utility>
 #include <mutex>
 #include <vector>
 
@@ -41,6 +44,11 @@ constexpr uint32_t MAX_SEGMENT_BYTES = 1024 * 1024;
 constexpr uint32_t DEFAULT_SEGMENT_BYTES = 128 * 1024;
 // Primes up to this many segment sizes are struck every segment; larger ones go to buckets.
 constexpr uint32_t LARGE_FACTOR = 2;
+// Primes below the block size strike every part of the segment many times: they are struck
+// one block at a time, so that their strikes stay in the first-level cache instead of each
+// pass over the whole segment going out to the second level. Measured here, 32 KB blocks beat
+// 16 KB ones by a few percent, and taking primes up to twice the block lost 15%.
+constexpr uint32_t BLOCK_BYTES = 32 * 1024;
 
 // Words turned into numbers by one soe2_fill: small enough to keep the staging area in L1.
 constexpr int GROUP_WORDS = 8;
@@ -53,7 +61,8 @@ struct WheelTables {
   uint8_t carry[8][8];    // [ri][j]: bytes the next multiple moves beyond (q/30)*step
   uint8_t cycleOff[8][8]; // [ri][k]: floor(r*WHEEL[k]/30), the offset within a cycle
   int64_t valueOf[64];    // number of bit i of a 64-bit word, from the word's first number
-  constexpr WheelTables() : indexOf{}, mask{}, carry{}, cycleOff{}, valueOf{} {
+  uint8_t valueOfByte[64];  // the same, each below 240
+  constexpr WheelTables() : indexOf{}, mask{}, carry{}, cycleOff{}, valueOf{}, valueOfByte{} {
     for (int i = 0; i < 30; ++i) indexOf[i] = -1;
     for (int j = 0; j < 8; ++j) indexOf[WHEEL[j]] = int8_t(j);
     for (int ri = 0; ri < 8; ++ri) {
@@ -65,6 +74,7 @@ struct WheelTables {
       }
     }
     for (int i = 0; i < 64; ++i) valueOf[i] = 30 * (i / 8) + WHEEL[i % 8];
+    for (int i = 0; i < 64; ++i) valueOfByte[i] = uint8_t(valueOf[i]);
   }
 };
 constexpr WheelTables T;
@@ -75,6 +85,14 @@ struct Siever {
   uint32_t prime;
   uint32_t pos;
   uint32_t j;
+};
+
+// A prime struck block by block, kept in the list of its class mod 30: q = 30a + WHEEL[class],
+// and the byte of the first multiple of its next whole wheel cycle, relative to the current
+// segment. A cycle that straddles a segment start leaves that byte negative.
+struct SmallSiever {
+  uint32_t a;
+  int32_t pos;
 };
 
 // A large prime parked until the segment of its next multiple: q/30 and the class of q in
@@ -110,6 +128,8 @@ struct PrimeSource::State {
   // Sieving state of the current run.
   const std::vector<uint32_t>* sievers = nullptr;  // base primes, or base and additional
   size_t activated = 0;            // sievers[0 .. activated) are in use: q^2 below the segment end
+  std::vector<SmallSiever> small[8];  // q below the block size, by class mod 30
+  uint32_t blockBytes = 0;         // primes below it are struck block by block
   std::vector<Siever> medium;      // q below the segment size: many strikes per segment
   std::vector<Siever> large;       // up to LARGE_FACTOR times that: a few strikes per segment
   std::vector<std::vector<BucketEntry>> buckets;  // ring, by segment number
@@ -120,8 +140,10 @@ struct PrimeSource::State {
   // Extraction and delivery.
   int wordCursor = 0;
   int segWords = 0;
-  // Room for every bit of a group, plus the overrun of the last unrolled extraction step.
-  int64_t staged[GROUP_WORDS * 64 + 3];
+  bool compress = false;  // numbers leave the bitmap by vector compress
+  // Room for every bit of a group, plus the overrun of the last extraction step (three
+  // numbers unrolled, seven in vectors).
+  int64_t staged[GROUP_WORDS * 64 + 7];
 };
 
 namespace {
@@ -224,7 +246,10 @@ void configure(State& src) {
   if (bytes == src.segBytes) return;
   src.segBytes = bytes;
   src.segWords = int(bytes / 8);
-  src.segment.assign(bytes / 8, 0);
+  src.blockBytes = std::min(BLOCK_BYTES, bytes);
+  // One spare word past the end: partial cycles strike their multiples outside the segment
+  // there, so that they need no branch.
+  src.segment.assign(bytes / 8 + 1, 0);
   src.patterns = patternsFor(bytes);
   src.buckets.assign(ringSize(src), {});
 }
@@ -255,7 +280,11 @@ void activatePrimes(State& src) {
     if (uint64_t(q) * q >= end) break;
     uint32_t pos, j;
     firstMultiple(src, q, pos, j);
-    if (q < src.segBytes) {
+    if (q < src.blockBytes) {
+      const uint32_t a = q / 30, ri = uint32_t(T.indexOf[q % 30]);
+      const uint32_t back = a * (WHEEL[j] - 1) + T.cycleOff[ri][j];  // to the cycle's first
+      src.small[ri].push_back({a, int32_t(pos) - int32_t(back)});
+    } else if (q < src.segBytes) {
       src.medium.push_back({q, pos, j});
     } else if (q < LARGE_FACTOR * src.segBytes) {
       src.large.push_back({q, pos, j});
@@ -302,6 +331,90 @@ void presieve(State& src) {
     seg[0] &= uint8_t(~1u);
   }
 }
+
+// The eight multiples of a cycle lie at a*(WHEEL[k]-1) + floor(r*WHEEL[k]/30) bytes from its
+// first; with the class r fixed at compile time the masks are immediates, and the registers
+// left hold the offsets.
+template <int RI>
+struct CycleOffsets {
+  uint32_t o[8];
+  explicit CycleOffsets(uint32_t a) {
+    for (int k = 0; k < 8; ++k) o[k] = a * (WHEEL[k] - 1) + T.cycleOff[RI][k];
+  }
+};
+
+template <int RI>
+inline void strikeCycle(uint8_t* p, const CycleOffsets<RI>& c) {
+  p[0] &= T.mask[RI][0];
+  p[c.o[1]] &= T.mask[RI][1];
+  p[c.o[2]] &= T.mask[RI][2];
+  p[c.o[3]] &= T.mask[RI][3];
+  p[c.o[4]] &= T.mask[RI][4];
+  p[c.o[5]] &= T.mask[RI][5];
+  p[c.o[6]] &= T.mask[RI][6];
+  p[c.o[7]] &= T.mask[RI][7];
+}
+
+// The multiples of the cycle at pos that fall inside [0, size); the others go to the spare
+// byte at size.
+template <int RI>
+inline void strikePartialCycle(uint8_t* bytes, int32_t pos, uint32_t size, const CycleOffsets<RI>& c) {
+  for (int k = 0; k < 8; ++k) {
+    const uint32_t at = uint32_t(pos + int32_t(c.o[k]));
+    bytes[at < size ? at : size] &= T.mask[RI][k];
+  }
+}
+
+// Whole cycles of the class's primes that start below `end` and end inside the segment.
+template <int RI>
+void strikeBlock(uint8_t* bytes, std::vector<SmallSiever>& list, int32_t end, uint32_t size) {
+  for (SmallSiever& s : list) {
+    const CycleOffsets<RI> c(s.a);
+    const int32_t q = int32_t(30 * s.a + WHEEL[RI]);
+    const int32_t limit = std::min(end, int32_t(size - c.o[7]));
+    int32_t pos = s.pos;
+    for (; pos < limit; pos += q) strikeCycle<RI>(bytes + pos, c);
+    s.pos = pos;
+  }
+}
+
+// The cycle left over from the previous segment, so that every cycle starts inside this one.
+template <int RI>
+void strikeSegmentHead(uint8_t* bytes, std::vector<SmallSiever>& list, uint32_t size) {
+  for (SmallSiever& s : list) {
+    if (s.pos >= 0) continue;
+    const CycleOffsets<RI> c(s.a);
+    strikePartialCycle<RI>(bytes, s.pos, size, c);
+    s.pos += int32_t(30 * s.a + WHEEL[RI]);
+  }
+}
+
+// The part of the cycle that straddles the segment's end; every start is carried over
+// relative to the next segment.
+template <int RI>
+void strikeSegmentTail(uint8_t* bytes, std::vector<SmallSiever>& list, uint32_t size) {
+  for (SmallSiever& s : list) {
+    if (s.pos < int32_t(size)) strikePartialCycle<RI>(bytes, s.pos, size, CycleOffsets<RI>(s.a));
+    s.pos -= int32_t(size);
+  }
+}
+
+// The primes below the block size, block by block (every class each block, so the block is
+// still in the first-level cache when the next class strikes it).
+template <size_t... RI>
+void strikeSmallIn(State& src, std::index_sequence<RI...>) {
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
+  const uint32_t size = src.segBytes, block = src.blockBytes;
+  (strikeSegmentHead<RI>(bytes, src.small[RI], size), ...);
+  for (uint32_t end = block;; end += block) {
+    end = std::min(end, size);
+    (strikeBlock<RI>(bytes, src.small[RI], int32_t(end), size), ...);
+    if (end == size) break;
+  }
+  (strikeSegmentTail<RI>(bytes, src.small[RI], size), ...);
+}
+
+void strikeSmall(State& src) { strikeSmallIn(src, std::make_index_sequence<8>()); }
 
 // Within one cycle of the wheel (cofactors 30c+1 .. 30c+29) the eight multiples of q lie at
 // the same byte offsets from the cycle's first, and the next cycle starts q bytes on; so
@@ -385,6 +498,7 @@ void strikeBucket(State& src) {
 void sieveSegment(State& src) {
   presieve(src);
   activatePrimes(src);
+  strikeSmall(src);
   strikeMedium(src);
   strikeLarge(src);
   strikeBucket(src);
@@ -404,6 +518,7 @@ void iterateFirstTime(State& src) {
   for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
     src.patternIndex[k] = src.segmentByte % src.patterns->period[k];
   src.activated = 0;
+  for (auto& list : src.small) list.clear();
   src.medium.clear();
   src.large.clear();
   for (auto& bucket : src.buckets) bucket.clear();
@@ -437,7 +552,7 @@ void iterate(State& src) {
 // Turns the next group of words into numbers, ascending, in the staging area. Each word is
 // done in steps of four without a test per bit; a step may write past the word's count, and
 // the next word or the spare room takes the overrun. ORing in bit 63 keeps ctz defined.
-CLONED_FOR_POPCNT void fill(State& src, const int64_t*& next, const int64_t*& stagedEnd) {
+CLONED_FOR_POPCNT void fillPortable(State& src, const int64_t*& next, const int64_t*& stagedEnd) {
   const int end = std::min(src.wordCursor + GROUP_WORDS, src.segWords);
   constexpr uint64_t TOP = uint64_t(1) << 63;
   const uint64_t* words = src.segment.data();
@@ -461,6 +576,56 @@ CLONED_FOR_POPCNT void fill(State& src, const int64_t*& next, const int64_t*& st
   src.wordCursor = end;
   next = src.staged;
   stagedEnd = out;
+}
+
+
+// The same with AVX-512: one byte-compress gathers the numbers of a word's set bits, as
+// offsets from its first number (each below 240), and each group of eight is widened to
+// 64 bits and added to the word's base. A word's last group may write up to seven numbers
+// past its count, which the next word or the spare room takes.
+__attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
+void fillCompress(State& src, const int64_t*& next, const int64_t*& stagedEnd) {
+  const int end = std::min(src.wordCursor + GROUP_WORDS, src.segWords);
+  const uint64_t* words = src.segment.data();
+  int64_t* out = src.staged;
+  int64_t wordBase = int64_t(src.segmentStart) + 240 * int64_t(src.wordCursor);
+  const __m512i offsets = _mm512_loadu_si512(T.valueOfByte);
+  // Byte 8i of lane i takes compressed byte i; the other bytes are zeroed.
+  const __m512i firstEight = _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0);
+  const __m512i eight = _mm512_set1_epi64(8);
+  constexpr __mmask64 LOW_BYTES = 0x0101010101010101ULL;
+  for (int w = src.wordCursor; w < end; ++w, wordBase += 240) {
+    const uint64_t bits = words[w];
+    const int count = __builtin_popcountll(bits);
+    const __m512i packed = _mm512_maskz_compress_epi8(bits, offsets);
+    const __m512i base = _mm512_set1_epi64(wordBase);
+    __m512i index = firstEight;
+    for (int k = 0; k < count; k += 8) {
+      const __m512i wide = _mm512_maskz_permutexvar_epi8(LOW_BYTES, index, packed);
+      _mm512_storeu_si512(out + k, _mm512_add_epi64(wide, base));
+      index = _mm512_add_epi64(index, eight);
+    }
+    out += count;
+  }
+  src.wordCursor = end;
+  next = src.staged;
+  stagedEnd = out;
+}
+
+bool cpuHasCompress() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vbmi") &&
+                          __builtin_cpu_supports("avx512vbmi2");
+  return has;
+}
+
+std::atomic<bool> compressAllowed{true};
+
+void fill(State& src, const int64_t*& next, const int64_t*& stagedEnd) {
+  if (src.compress)
+    fillCompress(src, next, stagedEnd);
+  else
+    fillPortable(src, next, stagedEnd);
 }
 
 }  // namespace
@@ -512,6 +677,7 @@ void PrimeSource::Init(int64_t p, bool useAdditional) {
   assert(p < (int64_t(1) << 62));  // numbers and segment ends stay clear of overflow
   State& src = state();
   configure(src);
+  src.compress = compressAllowed.load(std::memory_order_relaxed) && cpuHasCompress();
   if (p < 2) p = 2;
   src.sievers = useAdditional ? &withAdditionalPrimes() : &basePrimes();
   const uint64_t firstOdd = uint64_t(p) + 1 + (p & 1);  // the first odd number above p
@@ -546,4 +712,5 @@ void soe2_memory(uint32_t /*cacheKb*/) {
 
 void soe2_init(int64_t p, bool useAdditional) { soe2_global.Init(p, useAdditional); }
 void soe2_segment_bytes(uint32_t bytes) { soe2_global.SegmentBytes(bytes); }
+void soe2_vector_extraction(bool allowed) { compressAllowed.store(allowed, std::memory_order_relaxed); }
 uint64_t soe2_segment_span() { return soe2_global.SegmentSpan(); }

@@ -12,6 +12,9 @@ void soe2_init(int64_t p, bool useAdditional);
 // The segment size in bytes (30 numbers each) from the next soe2_init on; 0, the default,
 // sizes it from the machine's caches. The sequence delivered never depends on it.
 void soe2_segment_bytes(uint32_t bytes);
+// Whether sources started from now on take numbers out of the bitmap with AVX-512 compress
+// where the processor has it (the default), or by the portable path; both deliver the same.
+void soe2_vector_extraction(bool allowed);
 // Numbers covered by one segment at the size in force: segments start at its multiples.
 uint64_t soe2_segment_span();
 
@@ -33,7 +36,10 @@ class PrimeSource {
   void Init(int64_t p, bool useAdditional);
   // The segment size from the next Init on (0: from the caches).
   void SegmentBytes(uint32_t bytes);
-  // Numbers covered by one segment: segments start at its multiples, so a start there
+  // Whether sources started from now on take numbers out of the bitmap with AVX-512 compress
+// where the processor has it (the default), or by the portable path; both deliver the same.
+void soe2_vector_extraction(bool allowed);
+// Numbers covered by one segment: segments start at its multiples, so a start there
   // sieves no number twice.
   uint64_t SegmentSpan();
 

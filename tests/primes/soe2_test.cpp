@@ -196,9 +196,10 @@ TEST(PrimeSource, PlainStartAfterAdditionalUsesNoAdditionalPrimes) {
 }
 
 // Starts on either side of segment boundaries all give the one sequence, at every segment
-// size: the smallest sends most base primes to the buckets, the largest strikes them all.
+// size: the smallest sends most base primes to the buckets, the largest strikes them all, and
+// the two between end in a block shorter than the others or strike every prime in blocks.
 TEST(PrimeSource, SameSequenceAcrossSegmentBoundaries) {
-  for (uint32_t bytes : {0u, 8192u, 1u << 20}) {
+  for (uint32_t bytes : {0u, 8192u, 20000u, 40000u, 1u << 20}) {
     soe2_segment_bytes(bytes);
     const u64 span = soe2_segment_span();
     for (u64 boundary : std::initializer_list<u64>{span, 3 * span, (u64(1) << 32) / span * span,
@@ -224,7 +225,7 @@ TEST(PrimeSource, LongRunsNearTenToTheTwelveAtEverySegmentSize) {
   const u64 lo = 1000000000000ULL - 700000, hi = 1000000000000ULL + 700000;
   const auto primes = primesBetween(lo, hi);
   const auto plain = freeOfFactors(lo, hi, LAST_BASE_PRIME);
-  for (uint32_t bytes : {8192u, 0u}) {
+  for (uint32_t bytes : {8192u, 20000u, 0u}) {
     soe2_segment_bytes(bytes);
     EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), true), primes) << bytes;
     EXPECT_EQ(delivered(int64_t(lo), int64_t(hi), false), plain) << bytes;
@@ -242,6 +243,27 @@ TEST(PrimeSource, SmallStartsAroundTheWheelAndPatternPrimes) {
       if (n > start) tail.push_back(n);
     EXPECT_EQ(delivered(start, 2000, false), tail) << start;
   }
+}
+
+// Numbers leave the bitmap by vector compress where the processor has it, else one set bit at
+// a time: both give the same numbers, from the densest words (the first, where every bit up to
+// 240 but 1, 49, 77, ... is set) to sparse ones far up, and across the staging groups.
+TEST(PrimeSource, VectorAndPortableExtractionDeliverTheSame) {
+  EXPECT_EQ(delivered(0, 3000000, false), primesBetween(0, 3000000));
+  for (int64_t lo : {int64_t(0), int64_t(1000000000), int64_t(1000000000000),
+                     (int64_t(1) << 62) - 30000000}) {
+    std::vector<int64_t> got[2];
+    for (bool vector : {true, false}) {
+      soe2_vector_extraction(vector);
+      soe2_init(lo, false);
+      for (int i = 0; i < 300000; ++i) got[vector].push_back(soe2_next());
+    }
+    soe2_vector_extraction(true);
+    EXPECT_EQ(got[true], got[false]) << lo;
+  }
+  soe2_vector_extraction(false);
+  EXPECT_EQ(delivered(0, 3000000, false), primesBetween(0, 3000000));
+  soe2_vector_extraction(true);
 }
 
 // What the process's source delivers from lo up to hi, and what an own source delivers from
