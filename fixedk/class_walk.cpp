@@ -127,6 +127,40 @@ LANES_TARGET void Run(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_
   }
 }
 
+// 2^e for sixteen lanes in two vectors: left to right over the bits of |e| in Montgomery
+// form, each bit a doubling, or a halving (adding p to an odd value) where e is negative;
+// plain again by a product with 1.
+LANES_TARGET void TwoPowers(const uint64_t* P, const uint64_t* PI, const uint64_t* ONE, const uint64_t* E,
+                            const uint64_t* NEG, uint64_t* out) {
+  __m512i p[2], pinv[2], x[2], e[2], neg[2];
+  uint64_t all = 0;
+  for (uint32_t i = 0; i < kTwoPowerLanes; ++i) all |= E[i];
+#pragma GCC unroll 2
+  for (int h = 0; h < 2; ++h) {
+    p[h] = _mm512_loadu_si512(P + 8 * h);
+    pinv[h] = _mm512_loadu_si512(PI + 8 * h);
+    x[h] = _mm512_loadu_si512(ONE + 8 * h);
+    e[h] = _mm512_loadu_si512(E + 8 * h);
+    neg[h] = _mm512_loadu_si512(NEG + 8 * h);
+  }
+  const __m512i bit0 = _mm512_set1_epi64(1);
+  for (int b = all == 0 ? -1 : 63 - __builtin_clzll(all); b >= 0; --b) {
+    const __m512i bit = _mm512_set1_epi64(static_cast<long long>(uint64_t{1} << b));
+#pragma GCC unroll 2
+    for (int h = 0; h < 2; ++h) {
+      x[h] = Mul52(x[h], x[h], p[h], pinv[h]);
+      const __m512i x2 = _mm512_add_epi64(x[h], x[h]);
+      const __m512i twice = _mm512_maskz_min_epu64(0xff, x2, _mm512_sub_epi64(x2, p[h]));
+      const __mmask8 odd = _mm512_test_epi64_mask(x[h], bit0);
+      const __m512i half = _mm512_maskz_srli_epi64(0xff, _mm512_mask_add_epi64(x[h], odd, x[h], p[h]), 1);
+      const __m512i step = _mm512_mask_blend_epi64(_mm512_test_epi64_mask(neg[h], bit0), twice, half);
+      x[h] = _mm512_mask_blend_epi64(_mm512_test_epi64_mask(e[h], bit), x[h], step);
+    }
+  }
+#pragma GCC unroll 2
+  for (int h = 0; h < 2; ++h) _mm512_storeu_si512(out + 8 * h, Mul52(x[h], bit0, p[h], pinv[h]));
+}
+
 }  // namespace
 
 void PowerRunInLanes(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_t p) {
@@ -141,4 +175,21 @@ bool VectorClassWalkFits(uint64_t p) {
 void WalkClassesInLanes(const BsgsTable& table, const ClassWalk& w, std::vector<uint32_t>& matches) {
   if (w.size == 0) return;
   Walk(table, w, matches);
+}
+
+void TwoPowersInLanes(const uint64_t* p, const int64_t* e, uint32_t n, uint64_t* out) {
+  if (n == 0) return;
+  uint64_t P[kTwoPowerLanes], PI[kTwoPowerLanes], ONE[kTwoPowerLanes], E[kTwoPowerLanes], NEG[kTwoPowerLanes],
+      R[kTwoPowerLanes];
+  for (uint32_t i = 0; i < kTwoPowerLanes; ++i) {
+    const uint32_t j = i < n ? i : n - 1;  // idle lanes repeat the last power
+    P[i] = p[j];
+    // Consecutive powers are often of one prime.
+    PI[i] = i > 0 && P[i - 1] == P[i] ? PI[i - 1] : lanes52::Inverse52(p[j]);
+    ONE[i] = i > 0 && P[i - 1] == P[i] ? ONE[i - 1] : lanes52::One52(p[j]);
+    E[i] = static_cast<uint64_t>(e[j] < 0 ? -e[j] : e[j]);
+    NEG[i] = e[j] < 0;
+  }
+  TwoPowers(P, PI, ONE, E, NEG, R);
+  std::copy(R, R + n, out);
 }

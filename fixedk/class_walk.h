@@ -27,3 +27,9 @@ void WalkClassesInLanes(const BsgsTable& table, const ClassWalk& w, std::vector<
 // out[i] = x·w^i mod p for i < n, x and w in [0, p), as VectorClassWalkFits allows: sixteen
 // lanes stepping by w^16. out needs room for n rounded up to a multiple of 16.
 void PowerRunInLanes(uint64_t* out, uint32_t n, uint64_t x, uint64_t w, uint64_t p);
+
+// Powers of 2 in vector lanes: out[i] = 2^e[i] mod p[i] for i < n ≤ kTwoPowerLanes, e[i] of
+// either sign with |e[i]| < 2^40 (a negative one powers 2^(−1)), each p[i] odd and allowed by
+// VectorClassWalkFits.
+constexpr uint32_t kTwoPowerLanes = 16;
+void TwoPowersInLanes(const uint64_t* p, const int64_t* e, uint32_t n, uint64_t* out);

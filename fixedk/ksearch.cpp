@@ -259,18 +259,53 @@ constexpr uint32_t kMinVectorClasses = 8;
 // k·2^(d·Q·i) for i < tableLen serves every class, and each class walks its giant steps
 // ∓2^(−MinNum − d·r − d·Q·tableLen·y) against it. Classes are taken four at a time, each lane
 // reaching its next class by a power of 2^(−d·t), so the products of the lanes overlap.
+// Whether the class search walks these classes in vector lanes.
+bool ClassesInLanes(const KSearchContext& ctx, const ClassSet& cls, uint64_t p) {
+  return ctx.vectorClasses && cls.size >= kMinVectorClasses && VectorClassWalkFits(p);
+}
+
+// The class search's powers of 2 as exponents: 2^(d·Q), 2^(−d·t), 2^(−d·Q·tableLen) and
+// 2^(−MinNum − d·r0), the first three in Montgomery form (2^64 more) unless the classes go
+// through vector lanes, which take plain residues; the last one always plain.
+void ClassPowerExponents(const KSearchContext& ctx, uint32_t t, uint32_t Q, uint32_t r0, uint32_t tableLen,
+                         bool lanes, int64_t* e) {
+  const int64_t d = ctx.adiff, mont = lanes ? 0 : 64;
+  e[0] = mont + d * Q;
+  e[1] = mont - d * t;
+  e[2] = mont - static_cast<int64_t>(static_cast<uint32_t>(d * Q * tableLen));
+  e[3] = -static_cast<int64_t>(static_cast<uint32_t>(ctx.minNum + d * r0));
+}
+
 void SearchClasses(const KSearchContext& ctx, const MontgomeryModulus& m, uint64_t kp, uint32_t t, uint32_t Q,
-                   const ClassSet& cls, uint64_t count, uint32_t tableLen, KScratch& sc) {
+                   const ClassSet& cls, uint64_t count, uint32_t tableLen, const uint64_t* powers, KScratch& sc) {
   const uint32_t d = ctx.adiff;
   const uint64_t perClass = (count + Q - 1) / Q;  // values of i in the fullest class
   const uint32_t steps = static_cast<uint32_t>((perClass + tableLen - 1) / tableLen);
   if (tableLen > sc.table.capacity()) sc.table.Reserve(tableLen);
-  const bool lanes = ctx.vectorClasses && cls.size >= kMinVectorClasses && VectorClassWalkFits(m.p);
-  const uint64_t twoQ = MontTwoPower(m, d * Q);
+  const bool lanes = ClassesInLanes(ctx, cls, m.p);
+  // The powers of ClassPowerExponents, computed here unless the batch computed them.
+  uint64_t twoQ, h1, giant, first;
+  if (powers != nullptr) {
+    twoQ = powers[0];
+    h1 = powers[1];
+    giant = powers[2];
+    first = powers[3];
+  } else {
+    twoQ = MontTwoPower(m, d * Q);
+    h1 = MontHalfPower(m, d * t);
+    giant = MontHalfPower(m, static_cast<uint32_t>(uint64_t{d} * Q * tableLen));
+    first = m.fromMont(MontHalfPower(m, static_cast<uint32_t>(ctx.minNum + uint64_t{d} * cls.r[0])));
+    if (lanes) {
+      twoQ = m.fromMont(twoQ);
+      h1 = m.fromMont(h1);
+      giant = m.fromMont(giant);
+    }
+  }
+  if (ctx.form.plus && first != 0) first = m.p - first;
   if (lanes) {
     // The table's residues in vector lanes first, then inserted in order.
     sc.values.resize(tableLen + 16);
-    PowerRunInLanes(sc.values.data(), tableLen, kp, m.fromMont(twoQ), m.p);
+    PowerRunInLanes(sc.values.data(), tableLen, kp, twoQ, m.p);
     for (uint32_t i = 0; i < tableLen; ++i) sc.table.Insert(i, sc.values[i]);
   } else {
     // The table, in blocks as BabyGiantSearch builds it.
@@ -285,12 +320,8 @@ void SearchClasses(const KSearchContext& ctx, const MontgomeryModulus& m, uint64
       i += n;
     }
   }
-  const uint64_t h1 = MontHalfPower(m, d * t);
-  const uint64_t giant = MontHalfPower(m, static_cast<uint32_t>(uint64_t{d} * Q * tableLen));
-  uint64_t first = m.fromMont(MontHalfPower(m, static_cast<uint32_t>(ctx.minNum + uint64_t{d} * cls.r[0])));
-  if (ctx.form.plus && first != 0) first = m.p - first;
   if (lanes) {
-    const ClassWalk w{m.p, first, m.fromMont(h1), m.fromMont(giant), cls.r, cls.size, t, steps, Q, tableLen, d, count};
+    const ClassWalk w{m.p, first, h1, giant, cls.r, cls.size, t, steps, Q, tableLen, d, count};
     WalkClassesInLanes(sc.table, w, sc.matches);
     sc.table.Clear(tableLen);
     return;
@@ -402,8 +433,8 @@ PowerResidueClass ScreenSpaced(const KSearchContext& ctx, const MontgomeryModulu
 // the screening's result c. The candidates are n = MinNum + a·d; the screening may show
 // that none of them can be divisible, or confine a to one class a0 modulo t, so the search
 // steps n by g = d·t from MinNum + a0·d.
-void SearchSpaced(const KSearchContext& ctx, int64_t p, const PowerResidueClass& c, KScratch& sc, uint32_t index,
-                  std::vector<KStrike>& out) {
+void SearchSpaced(const KSearchContext& ctx, int64_t p, const PowerResidueClass& c, const uint64_t* powers,
+                  KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
   if (c.none) return;
   const uint64_t up = static_cast<uint64_t>(p);
   const uint64_t kp = static_cast<uint64_t>(ctx.startk % p);
@@ -420,7 +451,7 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, const PowerResidueClass&
   matches.clear();
   if (choice.table >= 0) {
     const KClassTable& table = ctx.classTables[choice.table];
-    SearchClasses(ctx, m, kp, t, table.modulus, ClassesOf(table, t, a0), count, choice.len, sc);
+    SearchClasses(ctx, m, kp, t, table.modulus, ClassesOf(table, t, a0), count, choice.len, powers, sc);
     OrderAndAdd(ctx, matches, index, out);
     return;
   }
@@ -548,7 +579,7 @@ void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_
   std::vector<PowerResidueClass>& screened = sc.screened;
   lanes.clear();
   screened.assign(count, PowerResidueClass{});
-  constexpr uint32_t kNotScreened = 0, kScreened = 1, kNoSearch = 2;
+  constexpr uint8_t kNotScreened = 0, kScreened = 1, kNoSearch = 2, kPowered = 3;
   sc.screenState.assign(count, kNotScreened);
   for (uint32_t i = 0; i < count; ++i) {
     const int64_t p = primes[i];
@@ -574,6 +605,41 @@ void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_
       sc.screenState[lanes[b + l]] = kScreened;
     }
   }
+  // The class searches' powers of 2 of the screened primes, sixteen at a time in lanes.
+  std::vector<uint64_t>& powers = sc.classPowers;
+  powers.assign(size_t{count} * 4, 0);
+  std::vector<uint32_t>& jobs = sc.powerJobs;  // entries of powers
+  jobs.clear();
+  const uint64_t values = (uint64_t{ctx.maxval} + ctx.adiff - 1) / ctx.adiff;
+  std::vector<int64_t>& jobExponents = sc.powerExponents;
+  jobExponents.clear();
+  for (uint32_t i = 0; i < count; ++i) {
+    const PowerResidueClass& c = screened[i];
+    if (sc.screenState[i] != kScreened || c.none || c.a0 >= values || ctx.choices.empty()) continue;
+    const KSearchChoice& choice = ctx.choices[ctx.choiceSlot[c.t] + c.a0];
+    if (choice.table < 0) continue;
+    const KClassTable& table = ctx.classTables[choice.table];
+    const ClassSet cls = ClassesOf(table, c.t, c.a0);
+    int64_t e[4];
+    ClassPowerExponents(ctx, c.t, table.modulus, cls.r[0], choice.len,
+                        ClassesInLanes(ctx, cls, static_cast<uint64_t>(primes[i])), e);
+    for (uint32_t j = 0; j < 4; ++j) {
+      jobs.push_back(4 * i + j);
+      jobExponents.push_back(e[j]);
+    }
+    sc.screenState[i] = kPowered;
+  }
+  uint64_t jobP[kTwoPowerLanes], result[kTwoPowerLanes];
+  int64_t exponents[kTwoPowerLanes];
+  for (size_t b = 0; b < jobs.size(); b += kTwoPowerLanes) {
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kTwoPowerLanes, jobs.size() - b));
+    for (uint32_t l = 0; l < n; ++l) {
+      jobP[l] = static_cast<uint64_t>(primes[jobs[b + l] / 4]);
+      exponents[l] = jobExponents[b + l];
+    }
+    TwoPowersInLanes(jobP, exponents, n, result);
+    for (uint32_t l = 0; l < n; ++l) powers[jobs[b + l]] = result[l];
+  }
   for (uint32_t i = 0; i < count; ++i) {
     if (sc.screenState[i] == kNoSearch) continue;
     const int64_t p = primes[i];
@@ -581,7 +647,7 @@ void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_
       const MontgomeryModulus m(static_cast<uint64_t>(p));
       screened[i] = ScreenSpaced(ctx, m, static_cast<uint64_t>(ctx.startk % p));
     }
-    SearchSpaced(ctx, p, screened[i], sc, i, out);
+    SearchSpaced(ctx, p, screened[i], sc.screenState[i] == kPowered ? &powers[4 * i] : nullptr, sc, i, out);
   }
 }
 

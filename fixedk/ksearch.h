@@ -94,6 +94,10 @@ struct KScratch {
   std::vector<uint32_t> lanePrimes;
   std::vector<uint8_t> screenState;
   std::vector<PowerResidueClass> screened;
+  // A batch's powers of 2 for the class searches, four per prime.
+  std::vector<uint64_t> classPowers;
+  std::vector<uint32_t> powerJobs;
+  std::vector<int64_t> powerExponents;
 };
 
 // One strike: the candidate offset n − MinNum alone (step 0), or the whole class of offset

@@ -83,19 +83,21 @@ struct ScreenLanesData {
 // Then the walk w·u^j, j = 0, 1, ...: the first j where it meets the target is a0, and the
 // first j ≥ 1 where it is back at w is the order t of u (w is a unit), so one product a step.
 LANES_TARGET void ScreenLanes(ScreenLanesData& s, uint32_t d, uint32_t maxL) {
+  // Two vectors of eight lanes each, unrolled so that both stay in registers.
+#define BOTH_HALVES _Pragma("GCC unroll 2") for (int h = 0; h < 2; ++h)
   __m512i p[2], pinv[2], x[2], y[2], k[2], z[2], one[2];
-  uint64_t all = 0;
-  for (int h = 0; h < 2; ++h) {
+  BOTH_HALVES {
     p[h] = _mm512_load_si512(s.p + 8 * h);
     pinv[h] = _mm512_load_si512(s.pinv + 8 * h);
     one[h] = x[h] = y[h] = _mm512_load_si512(s.one + 8 * h);
     k[h] = _mm512_load_si512(s.k + 8 * h);
     z[h] = _mm512_load_si512(s.z + 8 * h);
   }
+  uint64_t all = 0;
   for (uint32_t i = 0; i < kScreenLanes; ++i) all |= s.z[i];
   for (int b = 63 - __builtin_clzll(all); b >= 0; --b) {
     const __m512i bit = _mm512_set1_epi64(static_cast<long long>(uint64_t{1} << b));
-    for (int h = 0; h < 2; ++h) {
+    BOTH_HALVES {
       x[h] = Mul52(x[h], x[h], p[h], pinv[h]);
       y[h] = Mul52(y[h], y[h], p[h], pinv[h]);
       const __mmask8 set = _mm512_test_epi64_mask(z[h], bit);
@@ -106,44 +108,56 @@ LANES_TARGET void ScreenLanes(ScreenLanesData& s, uint32_t d, uint32_t maxL) {
   }
   // u = X^d from the leading bit of d; r = X^e with e < 2^10 per lane.
   __m512i u[2] = {x[0], x[1]}, r[2] = {one[0], one[1]}, e[2];
-  for (int h = 0; h < 2; ++h) e[h] = _mm512_load_si512(s.e + 8 * h);
-  for (int b = 30 - __builtin_clz(d); b >= 0; --b)
-    for (int h = 0; h < 2; ++h) {
+  BOTH_HALVES e[h] = _mm512_load_si512(s.e + 8 * h);
+  for (int b = 30 - __builtin_clz(d); b >= 0; --b) {
+    BOTH_HALVES {
       u[h] = Mul52(u[h], u[h], p[h], pinv[h]);
       if ((d >> b) & 1) u[h] = Mul52(u[h], x[h], p[h], pinv[h]);
     }
+  }
   for (int b = 9; b >= 0; --b) {
     const __m512i bit = _mm512_set1_epi64(int64_t{1} << b);
-    for (int h = 0; h < 2; ++h) {
+    BOTH_HALVES {
       r[h] = Mul52(r[h], r[h], p[h], pinv[h]);
       r[h] = _mm512_mask_blend_epi64(_mm512_test_epi64_mask(e[h], bit), r[h], Mul52(r[h], x[h], p[h], pinv[h]));
     }
   }
-  __m512i w0[2], w[2], target[2], t[2], a0[2];
+  // Two chains a lane, w·u^(2i − 1) and w·u^(2i), stepping by u^2, so that their products
+  // overlap; within a step the odd one comes first, as j ascends.
+  __m512i w0[2], odd[2], even[2], u2[2], target[2], t[2], a0[2];
   __mmask8 found[2], closed[2] = {0, 0};
-  for (int h = 0; h < 2; ++h) {
-    w0[h] = w[h] = Mul52(y[h], r[h], p[h], pinv[h]);
+  BOTH_HALVES {
+    w0[h] = Mul52(y[h], r[h], p[h], pinv[h]);
+    u2[h] = Mul52(u[h], u[h], p[h], pinv[h]);
+    odd[h] = Mul52(w0[h], u[h], p[h], pinv[h]);
+    even[h] = Mul52(w0[h], u2[h], p[h], pinv[h]);
     target[h] = _mm512_load_si512(s.target + 8 * h);
-    found[h] = _mm512_cmpeq_epu64_mask(w[h], target[h]);
+    found[h] = _mm512_cmpeq_epu64_mask(w0[h], target[h]);
     t[h] = a0[h] = _mm512_setzero_si512();
   }
-  for (uint32_t j = 1; j <= maxL && (closed[0] & closed[1]) != 0xff; ++j) {
-    const __m512i vj = _mm512_set1_epi64(j);
-    for (int h = 0; h < 2; ++h) {
-      w[h] = Mul52(w[h], u[h], p[h], pinv[h]);
-      const __mmask8 open = static_cast<__mmask8>(~closed[h]);
-      const __mmask8 back = _mm512_mask_cmpeq_epu64_mask(open, w[h], w0[h]);
-      const __mmask8 hit = _mm512_mask_cmpeq_epu64_mask(static_cast<__mmask8>(open & ~found[h] & ~back), w[h], target[h]);
-      t[h] = _mm512_mask_mov_epi64(t[h], back, vj);
-      a0[h] = _mm512_mask_mov_epi64(a0[h], hit, vj);
-      closed[h] |= back;
-      found[h] |= hit;
+  for (uint32_t j = 1; j <= maxL && (closed[0] & closed[1]) != 0xff; j += 2) {
+    const __m512i vj = _mm512_set1_epi64(j), vj1 = _mm512_set1_epi64(j + 1);
+    BOTH_HALVES {
+      for (int half = 0; half < 2; ++half) {
+        const __m512i v = half == 0 ? odd[h] : even[h];
+        const __mmask8 open = static_cast<__mmask8>(~closed[h]);
+        const __mmask8 back = _mm512_mask_cmpeq_epu64_mask(open, v, w0[h]);
+        const __mmask8 hit =
+            _mm512_mask_cmpeq_epu64_mask(static_cast<__mmask8>(open & ~found[h] & ~back), v, target[h]);
+        t[h] = _mm512_mask_mov_epi64(t[h], back, half == 0 ? vj : vj1);
+        a0[h] = _mm512_mask_mov_epi64(a0[h], hit, half == 0 ? vj : vj1);
+        closed[h] = static_cast<__mmask8>(closed[h] | back);
+        found[h] = static_cast<__mmask8>(found[h] | hit);
+      }
+      odd[h] = Mul52(odd[h], u2[h], p[h], pinv[h]);
+      even[h] = Mul52(even[h], u2[h], p[h], pinv[h]);
     }
   }
-  for (int h = 0; h < 2; ++h) {
+  BOTH_HALVES {
     _mm512_store_si512(s.t + 8 * h, t[h]);
     _mm512_store_si512(s.a0 + 8 * h, a0[h]);
   }
+#undef BOTH_HALVES
   s.found = static_cast<uint16_t>(found[0] | found[1] << 8);
   s.closed = static_cast<uint16_t>(closed[0] | closed[1] << 8);
 }
@@ -209,12 +223,7 @@ void ScreenPowersOfTwoInLanes(const uint64_t* p, const uint64_t* k, uint32_t n, 
     maxL = std::max(maxL, L);
     s.p[i] = q;
     s.pinv[i] = lanes52::Inverse52(q);
-    // 2^52 mod q from a floating-point quotient, off by at most one either way.
-    const uint64_t quotient = static_cast<uint64_t>(4503599627370496.0 / static_cast<double>(q));
-    int64_t one = static_cast<int64_t>((uint64_t{1} << 52) - quotient * q);
-    while (one < 0) one += static_cast<int64_t>(q);
-    while (one >= static_cast<int64_t>(q)) one -= static_cast<int64_t>(q);
-    s.one[i] = static_cast<uint64_t>(one);
+    s.one[i] = lanes52::One52(q);
     s.k[i] = k[j];
     // L divides q − 1 < 2^53, so the floating-point quotient is exact.
     s.z[i] = static_cast<uint64_t>(static_cast<double>(q - 1) / L);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <set>
 #include <utility>
@@ -110,7 +111,7 @@ uint64_t RefPower(uint64_t x, uint64_t e, uint64_t p) {
 // The lanes find exactly the (class, step, entry) triples whose values are equal, with the
 // cut at count, for partial vectors, t = 1 and t > 1, steps of one and several, and primes
 // from 2^20 to just below 2^50; the table is empty again for the next prime. The table's
-// residues computed in lanes are the powers one by one.
+// residues computed in lanes are the powers one by one, and so are the powers of 2.
 TEST(ClassWalk, LanesFindEveryEqualValue) {
   if (!VectorClassWalkFits(1000003)) GTEST_SKIP() << "no AVX-512 IFMA here";
   EXPECT_FALSE(VectorClassWalkFits(uint64_t{1} << 50));
@@ -159,6 +160,26 @@ TEST(ClassWalk, LanesFindEveryEqualValue) {
       const uint64_t x = rng() % p, step = rng() % p;
       PowerRunInLanes(run.data(), n, x, step, p);
       for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(run[i], RefMulMod(x, RefPower(step, i, p), p)) << p << " " << i;
+    }
+  }
+  // Powers of 2 and of 2^(−1) in lanes, each lane its own prime and exponent (runs of one
+  // prime, as the class searches ask for them, and mixed primes), partial vectors.
+  for (uint32_t n : {1u, 5u, 16u}) {
+    for (int round = 0; round < 20; ++round) {
+      uint64_t P[kTwoPowerLanes], out[kTwoPowerLanes];
+      int64_t E[kTwoPowerLanes];
+      for (uint32_t i = 0; i < n; ++i) {
+        P[i] = round % 2 == 0 && i > 0 && i % 4 != 0 ? P[i - 1] : primes[rng() % std::size(primes)];
+        const int64_t special[] = {0, 1, -1, 64, 64 - 48 * 840, -(int64_t{1} << 39) + 1, (int64_t{1} << 39) - 1};
+        E[i] = rng() % 3 == 0 ? special[rng() % std::size(special)]
+                              : static_cast<int64_t>(rng() % (uint64_t{1} << 33)) - (int64_t{1} << 32);
+      }
+      TwoPowersInLanes(P, E, n, out);
+      for (uint32_t i = 0; i < n; ++i) {
+        const uint64_t base = E[i] < 0 ? (P[i] + 1) / 2 : 2;
+        const uint64_t e = static_cast<uint64_t>(E[i] < 0 ? -E[i] : E[i]);
+        ASSERT_EQ(out[i], RefPower(base, e, P[i])) << "p=" << P[i] << " e=" << E[i] << " lane " << i;
+      }
     }
   }
 }
