@@ -21,7 +21,7 @@
 #include "fixedk/ksieve.h"
 #include "fixedn/clear.h"
 #include "fixedn/removal_rules.h"
-#include "fixedn/work_procedures.h"
+#include "fixedn/work_procedures.h"  // savep, pindex: what a work call holds back
 #include "kernels/kernel_context.h"
 #include "kernels/modarith.h"
 #include "kernels/primorial.h"
@@ -218,13 +218,23 @@ void dosieve(bool fTimedSaves) {
   }
 
   LoopPoints points(fTimedSaves);
-  if (ThreadsForRun() > 1 && RunThreadedLoop(points, ThreadsForRun())) return;
-  for (;;) {
-    int64_t p = soe2_next();
-    if (points.AtDrawnPrime(p)) return;
+  // One prime on this thread; true when the run ended.
+  auto step = [&points] {
+    const int64_t p = soe2_next();
+    if (points.AtDrawnPrime(p)) return true;
     workprocedure(p);
-    if (points.AfterWork(p)) return;
+    return points.AfterWork(p);
+  };
+  if (ThreadsForRun() > 1) {
+    // The dense start stays on this thread; the workers take over past `from`, after a work
+    // call that left no prime held back.
+    const int64_t from = ThreadedFrom();
+    while (soe2_peek() <= from || savep != 0 || pindex != 0)
+      if (step()) return;
+    if (RunThreadedLoop(points, ThreadsForRun())) return;
   }
+  for (;;)
+    if (step()) return;
 }
 
 LoopPoints::LoopPoints(bool fTimedSaves) : fTimedSaves_(fTimedSaves) {

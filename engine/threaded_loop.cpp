@@ -87,6 +87,14 @@ WorkProcedure PairingSuccessor(WorkProcedure w) {
 // longest group (sixteen primes, the other bases' batches) on either side, so that the prime
 // a group was drawn at, the prime that ends it and the next drawn prime are all at hand.
 constexpr uint32_t NEAR = 17;
+// The primes kept before and after a prime that strikes, and after a report step.
+struct Reach {
+  uint32_t before = NEAR, after = NEAR;
+};
+// Below 2^32 the pairing procedures draw every prime and apply a pair at its second, so the
+// walk needs only a struck prime, the one that may complete its pair and the next drawn one:
+// where nearly every prime strikes, far fewer primes are kept than with the groups' reach.
+constexpr Reach PAIRING_REACH{0, 2};
 // Primes a worker draws before computing their classes; a stop is noticed between batches.
 constexpr uint32_t BATCH = 4096;
 
@@ -169,6 +177,11 @@ class ChunkSources {
   uint64_t span_ = 0;
 };
 
+// The share of primes with strikes below which the workers walk quicker than the loop's own
+// thread: above it nearly every prime is kept for the walk, which then costs the loop's thread
+// about what computing and applying it would.
+constexpr double SPARSE_SHARE = 0.05;
+
 // The first number of the prime source's sequence above x (what a chunk starting at x
 // begins with), for the rare stops that need it before the chunk is computed.
 int64_t FirstAfter(int64_t x, bool useAdditional) {
@@ -182,18 +195,25 @@ int64_t FirstAfter(int64_t x, bool useAdditional) {
 int64_t failAt = 0;
 
 // What the workers compute per prime. The fixed-n sieves: the classes of fixedn/strikes.h.
+struct ClassWalkContext {
+  StrikeContext strikes;
+  bool pairing = false;  // the procedure pairs primes below 2^32
+};
+
 class ClassFinder {
  public:
-  using Context = StrikeContext;
+  using Context = ClassWalkContext;
   using StrikeT = Strike;
   // The report bit of the fixed-n loop: a report point falls at the first drawn prime after
   // each multiple of it.
   static constexpr int64_t kReportStep = 0x1000000;
-  explicit ClassFinder(const StrikeContext& ctx) : ctx_(ctx) {}
+  explicit ClassFinder(const ClassWalkContext& ctx) : ctx_(ctx.strikes), pairing_(ctx.pairing) {}
+  Reach ReachAt(int64_t lo) const { return pairing_ && lo < PAIR_LIMIT ? PAIRING_REACH : Reach{}; }
   void Find(const int64_t* primes, uint32_t n, std::vector<Strike>& out) { FindStrikes(ctx_, primes, n, out); }
 
  private:
   const StrikeContext& ctx_;
+  bool pairing_;
 };
 
 // The fixed-k searches (fixedk/ksearch.h), with the run's kernel context copied into the
@@ -210,6 +230,7 @@ class KFinder {
   // The fixed-k loop's report bit.
   static constexpr int64_t kReportStep = 0x100000;
   explicit KFinder(const KWalkContext& ctx) : ctx_(ctx.search) { kernel = ctx.kernel; }
+  Reach ReachAt(int64_t) const { return {}; }
   void Find(const int64_t* primes, uint32_t n, std::vector<KStrike>& out) {
     FindKStrikes(ctx_, primes, n, scratch_, out);
   }
@@ -220,8 +241,8 @@ class KFinder {
 };
 
 // Draws the chunk's primes from the worker's own source and computes their strikes,
-// keeping the primes the walk will need: the first and last NEAR of the chunk, NEAR after
-// each report step, and NEAR on either side of every prime that strikes.
+// keeping the primes the walk will need: the first and last NEAR of the chunk, and the
+// finder's reach after each report step and around every prime that strikes.
 template <class Finder>
 class ChunkWorker {
  public:
@@ -236,6 +257,7 @@ class ChunkWorker {
     c.last = false;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
     PrimeSource& source = sources_.Start(c.lo, false);
+    const Reach reach = finder_.ReachAt(c.lo);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
     uint32_t tailCount = 0;
     int64_t nextStep = (c.lo / Finder::kReportStep + 1) * Finder::kReportStep;
@@ -266,7 +288,7 @@ class ChunkWorker {
       keep(0, carried);
       while (n > 0 && nextStep <= primes_[n - 1]) {
         const uint32_t i = static_cast<uint32_t>(std::lower_bound(primes_, primes_ + n, nextStep) - primes_);
-        keep(i, NEAR);
+        keep(i, reach.after);
         nextStep += Finder::kReportStep;
       }
       found_.clear();
@@ -274,11 +296,12 @@ class ChunkWorker {
       for (const StrikeT& s : found_) {
         c.strikes.push_back(s);
         c.strikes.back().index = base + s.index;
-        if (s.index < NEAR) {  // the window reaches back into the last batch
+        const uint32_t before = reach.before;
+        if (s.index < before) {  // the window reaches back into the last batch
           for (uint32_t t = 0; t < tailCount; ++t)
-            if (tail_[t].index + NEAR >= base + s.index) c.kept.push_back(tail_[t]);
+            if (tail_[t].index + before >= base + s.index) c.kept.push_back(tail_[t]);
         }
-        keep(s.index >= NEAR ? s.index - NEAR : 0, s.index >= NEAR ? 2 * NEAR + 1 : s.index + NEAR + 1);
+        keep(s.index >= before ? s.index - before : 0, (s.index >= before ? before : s.index) + reach.after + 1);
       }
       if (end) {  // the last primes of the chunk
         for (uint32_t t = 0; t < tailCount; ++t) c.kept.push_back(tail_[t]);
@@ -601,17 +624,17 @@ class ChunkRing {
   ChunkRing(const Context& context, unsigned threads) : chunks_(MakeChunks(threads)), workers_(context, threads) {}
   bool Started() const { return workers_.size() > 0; }
 
-  // Hands the ranges (lo, hi] from job.firstp to job.maxp to the workers in increasing order,
+  // Hands the ranges (lo, hi] from `from` to job.maxp to the workers in increasing order,
   // at most the ring's size at a time, and gives each computed chunk in turn to `apply`, which
   // returns false when the run ended. A stop from outside while waiting for a chunk, or a
   // worker out of memory, ends the walk through `stopped` or `failed` with the first prime of
   // that chunk, below which every prime has been given to `apply`.
   template <class Apply, class Stopped, class Failed>
-  void Run(bool useAdditional, Apply apply, Stopped stopped, Failed failed) {
+  void Run(int64_t from, bool useAdditional, Apply apply, Stopped stopped, Failed failed) {
     if (const char* fail = std::getenv("MORVANE_TEST_FAIL_THREAD_AT")) failAt = std::atoll(fail);
     const uint64_t span = soe2_segment_span();
     const size_t ring = chunks_.size();
-    int64_t lo = job.firstp;
+    int64_t lo = from;
     size_t head = 0, inFlight = 0;
     bool drawnAll = false;
     for (;;) {
@@ -818,7 +841,7 @@ bool RunThreadedBase2KWalk(const KSearchContext& search, bool fTimedSaves) {
     if (!job.SaveFailed) fprint("#oOutput file '%s' generated, contains %u %c's", job.outbuff.c_str(), job._nvalsleft, job.k_n);
     job.firstp = resume;
   };
-  ring.Run(true, apply, finish, failed);
+  ring.Run(job.firstp, true, apply, finish, failed);
   return true;
 }
 
@@ -858,8 +881,10 @@ bool WalkOnThreads(LoopPoints& points, unsigned threads, const typename Finder::
   flushActiveWalker = [](void* w) { static_cast<WalkerT*>(w)->Flush(); };
   workflush = FlushActiveWalker;
 
+  // The loop's own thread may have walked the dense start: the workers begin at its source's
+  // next prime.
   ring.Run(
-      false, [&](const ChunkT& c) { return walker.Walk(c) && !c.last; },
+      soe2_peek() - 1, false, [&](const ChunkT& c) { return walker.Walk(c) && !c.last; },
       [&](int64_t resume) { walker.StopAt(resume); }, [&](int64_t resume) { StopOutOfMemory(walker, resume); });
   return true;
 }
@@ -874,6 +899,33 @@ unsigned ThreadsForRun() {
 
 void InstallThreadedKWalk() { ThreadedBase2KWalk = ThreadsForRun() > 1 ? RunThreadedBase2KWalk : nullptr; }
 
+int64_t ThreadedFrom() {
+  if (const char* from = std::getenv("MORVANE_TEST_THREADS_FROM")) return std::max<int64_t>(job.firstp, std::atoll(from));
+  KSearchKind kind;
+  bool tiny = false;
+  Procedure procedure;
+  StrikeContext ctx;
+  // The fixed-k searches strike rarely from the start; runs the workers do not take stay here
+  // anyway.
+  if (DescribeK(workprocedure, kind, tiny) || !Describe(workprocedure, procedure) || !PrepareStrikes(ctx))
+    return job.firstp;
+  // The struck share falls as p grows (a class strikes only where it lies among the
+  // candidates): probe a batch of primes at doubling points until it is below the bound.
+  PrimeSource source(0);
+  std::vector<int64_t> primes(BATCH);
+  std::vector<Strike> found;
+  for (int64_t p = std::max<int64_t>(job.firstp, 1 << 16); p < job.maxp; p *= 2) {
+    source.Init(p, false);
+    const uint32_t n = source.Take(primes.data(), BATCH, job.maxp - 1);
+    found.clear();
+    FindStrikes(ctx, primes.data(), n, found);
+    uint32_t struck = 0;
+    for (size_t i = 0; i < found.size(); ++i) struck += i == 0 || found[i].index != found[i - 1].index;
+    if (struck < n * SPARSE_SHARE) return std::max(job.firstp, p);
+  }
+  return job.maxp;
+}
+
 bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   KSearchKind kind;
   bool tiny = false;
@@ -886,7 +938,8 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   Procedure procedure, successor{Grouping::Single};
   if (!Describe(workprocedure, procedure)) return false;
   if (procedure.grouping == Grouping::Pairs && !Describe(PairingSuccessor(workprocedure), successor)) return false;
-  StrikeContext ctx;
-  if (!PrepareStrikes(ctx)) return false;
+  ClassWalkContext ctx;
+  ctx.pairing = procedure.grouping == Grouping::Pairs;
+  if (!PrepareStrikes(ctx.strikes)) return false;
   return WalkOnThreads<ClassFinder>(points, threads, ctx, procedure, successor, ClassApplier());
 }

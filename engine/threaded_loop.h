@@ -10,6 +10,12 @@
 // Sieving threads of the next run: the job's setting, or every online processor when 0.
 unsigned ThreadsForRun();
 
+// The prime above which the workers take the walk over (RunThreadedLoop after the loop's own
+// thread has walked to it): below it primes strike so densely that the loop's thread would
+// spend as long walking what the workers computed as computing it. job.firstp when the run
+// is sparse from its start; job.maxp when it never gets sparse.
+int64_t ThreadedFrom();
+
 // Walks the run from the prime source's next prime to its end with `threads` computing
 // threads. Returns false, having drawn no prime, when the run's work is not a per-prime
 // function of the kinds it mirrors (procedures installed by tests) or no thread could be

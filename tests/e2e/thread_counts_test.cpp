@@ -1,7 +1,8 @@
 // Every thread count writes what one thread writes, byte for byte: the sieve file, the removed
 // values' log and the console lines (timings and rates aside), for every fixed-n type, the
 // primorial forms, other bases, each store, windows across 2^32, the fixed-k forms, a count
-// stop and an all-removed ending. The one-thread file is also checked against the GMP oracle,
+// stop and an all-removed ending, on either side of the prime where the workers take over from
+// the loop's own thread. The one-thread file is also checked against the GMP oracle,
 // so the files agree on the right answer, not just with each other.
 #include <gtest/gtest.h>
 
@@ -249,31 +250,90 @@ TEST(ThreadCounts, CountStopOfSixteenPrimeBatchesAtLargePrimes) {
                                   {"-osu=" + std::to_string(remaining - 3)}));
 }
 
-TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
+// Stops of a new file, shared by the thread-count cases and the hand-over cases.
+FixedNJob StopTwins() {
   FixedNJob twins;
   twins.type = 2;
   twins.n = 1000;
   twins.kmax = 300000;
-  ExpectEveryCountAlike({"count stop", NewFileArgs(twins, "out.txt", 1000000000, {"-osu=500"}), "", OracleFor(twins),
-                         twins.kmin, twins.kmax});
-  FixedNJob tens = twins;  // the sixteen-prime batches of the other bases
+  return twins;
+}
+Job CountStop(const std::string& name, const FixedNJob& j, int64_t left, int64_t stop = 1000000000) {
+  return {name, NewFileArgs(j, "out.txt", stop, {"-osu=" + std::to_string(left)}), "", OracleFor(j), j.kmin, j.kmax};
+}
+Job TwinsCountStop() { return CountStop("count stop", StopTwins(), 500); }
+Job TensCountStop() {  // the sixteen-prime batches of the other bases
+  FixedNJob tens = StopTwins();
   tens.base = 10;
-  ExpectEveryCountAlike({"count stop, base 10", NewFileArgs(tens, "out.txt", 1000000000, {"-osu=1600"}), "",
-                         OracleFor(tens), tens.kmin, tens.kmax});
-  ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 3000000, 0x0101, {"-osu=73"}));
-  FixedNJob primorial = twins;
-  primorial.type = 0;
-  primorial.primorial = true;
-  primorial.n = 997;
-  ExpectEveryCountAlike({"count stop, primorial", NewFileArgs(primorial, "out.txt", 1000000000, {"-osu=100400"}), "",
-                         OracleFor(primorial), primorial.kmin, primorial.kmax});
+  return CountStop("count stop, base 10", tens, 1600);
+}
+Job AllRemoved() {
   FixedNJob lucky;
   lucky.type = 9;
   lucky.base = 7;
   lucky.n = 20;
   lucky.kmax = 30000;
-  ExpectEveryCountAlike(
-      {"all removed", NewFileArgs(lucky, "out.txt", 100000), "", OracleFor(lucky), lucky.kmin, lucky.kmax});
+  return {"all removed", NewFileArgs(lucky, "out.txt", 100000), "", OracleFor(lucky), lucky.kmin, lucky.kmax};
+}
+
+TEST(ThreadCounts, CountStopAndAllRemovedEnding) {
+  ExpectEveryCountAlike(TwinsCountStop());
+  ExpectEveryCountAlike(TensCountStop());
+  ExpectEveryCountAlike(NewFixedK("count stop, 2*3^n+1", 16, 3, 2, 1, 600, 3000000, 0x0101, {"-osu=73"}));
+  FixedNJob primorial = StopTwins();
+  primorial.type = 0;
+  primorial.primorial = true;
+  primorial.n = 997;
+  ExpectEveryCountAlike(CountStop("count stop, primorial", primorial, 100400));
+  ExpectEveryCountAlike(AllRemoved());
+}
+
+// The loop's own thread walks the dense start and the workers take over past a prime the run
+// chooses; a test may place that prime. Stops must come out alike wherever it falls: well
+// before the stop, just before it (the stop may already be pending at the hand-over) and after
+// it (the workers never start).
+class HandOverAt {
+ public:
+  explicit HandOverAt(int64_t p) { setenv("MORVANE_TEST_THREADS_FROM", std::to_string(p).c_str(), 1); }
+  ~HandOverAt() { unsetenv("MORVANE_TEST_THREADS_FROM"); }
+};
+
+// With no places given, around where the one-thread run stopped.
+void ExpectAlikeAcrossTheHandOver(const Job& job, std::vector<int64_t> places = {}) {
+  SCOPED_TRACE(job.name);
+  const ThreadOutcome one = Sieve(job, 1);
+  ASSERT_EQ(one.status, 0) << one.console;
+  if (job.oracle) {
+    EXPECT_EQ(checkSieveFile(one.file, *job.oracle, job.vmin, job.vmax), "");
+  }
+  const int64_t stop = std::stoll(one.file.substr(0, one.file.find(':')));
+  if (places.empty()) places = {stop / 2, stop - 1, stop + 1000};
+  for (int64_t from : places) {
+    SCOPED_TRACE("hand-over after " + std::to_string(from));
+    HandOverAt handOver(from);
+    for (unsigned threads : kThreadCounts) ExpectSameOutcome(one, Sieve(job, threads), threads);
+  }
+}
+
+TEST(ThreadCounts, StopsOnEitherSideOfTheHandOver) {
+  ExpectAlikeAcrossTheHandOver(TwinsCountStop());
+  ExpectAlikeAcrossTheHandOver(TensCountStop());
+  ExpectAlikeAcrossTheHandOver(AllRemoved());
+  // Where nearly every prime strikes, a hand-over must not lose the prime a pair holds back:
+  // of two neighbouring places (97 | 101 | 103), one falls in the middle of a pair, and about
+  // one value in a hundred of the two thousand left is struck by the prime alone.
+  FixedNJob dense;
+  dense.type = 0;
+  dense.n = 1000;
+  dense.kmax = 30000;
+  ExpectAlikeAcrossTheHandOver(FixedN(dense, 3000000), {100, 101});
+  // Where strikes are sparse, the pairs' walk keeps only a struck prime and the two after it:
+  // a stop caused by the first prime of a pair is noticed two primes on. Several stops, so
+  // that the first and the second prime of a pair each cause some.
+  FixedNJob sparse = StopTwins();
+  sparse.kmax = 30000;
+  for (int left : {80, 70, 60, 50, 45})
+    ExpectAlikeAcrossTheHandOver(CountStop("count stop at " + std::to_string(left), sparse, left, 100000000), {1000});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -90,9 +91,14 @@ TEST(ThreadedInterrupts, AFileLeftAtAnyMomentIsWholeAndHonest) {
   for (int trial = 0; trial < 12; ++trial) {
     const bool hard = trial % 2 == 1;
     const unsigned threads = 2 + trial % 3 * 3;  // 2, 5 and 8 threads
+    // This job is dense throughout, so the run would keep it on its own thread: half the trials
+    // hand over to the workers at 2·10^7, so that moments fall on either side of the switch,
+    // half give them the whole run.
+    const char* from = trial % 4 < 2 ? "20000000" : "1";
+    setenv("MORVANE_TEST_THREADS_FROM", from, 1);
     const auto delay = std::chrono::milliseconds(moment(rng));
     SCOPED_TRACE(std::string(hard ? "kill -9" : "SIGINT") + " after " + std::to_string(delay.count()) + " ms, -ot=" +
-                 std::to_string(threads));
+                 std::to_string(threads) + ", workers from " + from);
     ScratchDir dir;
     const pid_t pid = Start(dir.path(), JobArgs(threads));
     // The moments are counted from the start of sieving: before it, a run has no file to save
@@ -130,6 +136,7 @@ TEST(ThreadedInterrupts, AFileLeftAtAnyMomentIsWholeAndHonest) {
       EXPECT_EQ(readFile(dir.file("out.txt")), file);
     }
   }
+  unsetenv("MORVANE_TEST_THREADS_FROM");
 }
 
 }  // namespace
