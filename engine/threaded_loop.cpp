@@ -118,6 +118,7 @@ struct Chunk {
   int64_t next = 0;   // the first prime after the range
   bool computed = false;  // guarded by the workers' mutex
   bool failed = false;    // the worker ran out of memory
+  size_t Entries() const { return strikes.size() + kept.size(); }
 };
 
 // The segments of the workers' prime sources for chunks narrower than the run's segment: a
@@ -141,17 +142,28 @@ size_t TierAt(int64_t lo, uint64_t span) {
   return std::size(TIER_BYTES);
 }
 
+// Where chunks keep few primes, they are widened up to this many entries (kept primes and
+// strikes, about 16 bytes each), so that fewer worker starts place every sieving prime afresh
+// (about a tenth of a millisecond each near 10^9), while what the chunks in flight hold stays
+// bounded by the entries, not by their width.
+constexpr double WIDE_ENTRIES = 65536;
+// Primes a widened chunk holds at most, so that the run's last chunk is not long in coming.
+constexpr double WIDE_PRIMES = 1 << 20;
+
 // The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
 // afresh) stays a small share of its work, about 64·√p, and at least some DENSE_PRIMES
-// primes; whole segments of the first tier whose limit lies above lo, else of the run's
-// source. Split at the tiers' limits and at 2^32 and 2^46 where the work procedures hand over.
-int64_t ChunkEnd(int64_t lo, uint64_t span) {
+// primes; up to `widest` numbers (and WIDE_PRIMES primes) where that is wider; whole
+// segments of the first tier whose limit lies above lo, else of the run's source. Split at
+// the tiers' limits and at 2^32 and 2^46 where the work procedures hand over.
+int64_t ChunkEnd(int64_t lo, uint64_t span, double widest) {
   const double x = std::max(static_cast<double>(lo), 3.0);
   const double wanted = 64.0 * std::sqrt(x);
   const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
   const size_t tier = TierAt(lo, span);
   const uint64_t segment = tier < std::size(TIER_BYTES) ? 30 * uint64_t{TIER_BYTES[tier]} : span;
-  const uint64_t width = std::min<uint64_t>(static_cast<uint64_t>(dense / segment) + 1, 64) * segment;
+  const uint64_t least = std::min<uint64_t>(static_cast<uint64_t>(dense / segment) + 1, 64);
+  const double wide = std::min(widest, WIDE_PRIMES * std::log(x));
+  const uint64_t width = std::clamp<uint64_t>(static_cast<uint64_t>(wide / segment), least, 64) * segment;
   int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
   for (int64_t split : {TierLimit(TIER_BYTES[0]), TierLimit(TIER_BYTES[1]), PAIR_LIMIT, BIT46})
     if (lo < split && hi > split) hi = split;
@@ -635,13 +647,14 @@ class ChunkRing {
     const uint64_t span = soe2_segment_span();
     const size_t ring = chunks_.size();
     int64_t lo = from;
+    double widest = 0;  // none until a chunk has been measured
     size_t head = 0, inFlight = 0;
     bool drawnAll = false;
     for (;;) {
       while (inFlight < ring && !drawnAll) {
         ChunkT& c = *chunks_[(head + inFlight) % ring];
         c.lo = lo;
-        c.hi = ChunkEnd(lo, span);
+        c.hi = ChunkEnd(lo, span, widest);
         c.maxp = job.maxp;
         drawnAll = c.hi >= job.maxp - 1;
         lo = c.hi;
@@ -652,6 +665,8 @@ class ChunkRing {
       if (!workers_.WaitComputed(&c)) return stopped(FirstAfter(c.lo, useAdditional));
       if (c.failed) return failed(FirstAfter(c.lo, useAdditional));
       if (!apply(c)) return;
+      // The next chunks as wide as keeps their entries near the budget, at the density of this one.
+      widest = WIDE_ENTRIES * static_cast<double>(c.hi - c.lo) / static_cast<double>(std::max<size_t>(c.Entries(), 1));
       head = (head + 1) % ring;
       --inFlight;
     }
@@ -700,6 +715,7 @@ struct KChunk {
   int64_t next = 0;
   bool computed = false;
   bool failed = false;
+  size_t Entries() const { return primes.size() + strikes.size(); }
 };
 
 // Searches per batch: a stop is noticed between batches.
