@@ -49,6 +49,10 @@ constexpr uint32_t LARGE_FACTOR = 2;
 // pass over the whole segment going out to the second level. Measured here, 32 KB blocks beat
 // 16 KB ones by a few percent, and taking primes up to twice the block lost 15%.
 constexpr uint32_t BLOCK_BYTES = 32 * 1024;
+// Primes from the block size up to this fraction of the segment are struck in the same whole
+// cycles, once over the segment; above it a prime makes only a few cycles per segment, and
+// the cycles split at both ends cost more than stepping multiple by multiple (measured).
+constexpr uint32_t MEDIUM_DIVISOR = 4;
 
 // Words turned into numbers by one soe2_fill: small enough to keep the staging area in L1.
 constexpr int GROUP_WORDS = 8;
@@ -87,10 +91,10 @@ struct Siever {
   uint32_t j;
 };
 
-// A prime struck block by block, kept in the list of its class mod 30: q = 30a + WHEEL[class],
-// and the byte of the first multiple of its next whole wheel cycle, relative to the current
-// segment. A cycle that straddles a segment start leaves that byte negative.
-struct SmallSiever {
+// A prime struck in whole wheel cycles every segment, kept in the list of its class mod 30:
+// q = 30a + WHEEL[class], and the byte of the first multiple of its next cycle, relative to
+// the current segment. A cycle that straddles a segment start leaves that byte negative.
+struct CycleSiever {
   uint32_t a;
   int32_t pos;
 };
@@ -128,9 +132,10 @@ struct PrimeSource::State {
   // Sieving state of the current run.
   const std::vector<uint32_t>* sievers = nullptr;  // base primes, or base and additional
   size_t activated = 0;            // sievers[0 .. activated) are in use: q^2 below the segment end
-  std::vector<SmallSiever> small[8];  // q below the block size, by class mod 30
-  uint32_t blockBytes = 0;         // primes below it are struck block by block
-  std::vector<Siever> medium;      // q below the segment size: many strikes per segment
+  std::vector<CycleSiever> small[8];   // q below the block size, by class mod 30
+  uint32_t blockBytes = 0;             // primes below it are struck block by block
+  std::vector<CycleSiever> medium[8];  // q below a quarter segment: many strikes per segment
+  std::vector<Siever> wide;            // q below the segment size: a few cycles each
   std::vector<Siever> large;       // up to LARGE_FACTOR times that: a few strikes per segment
   std::vector<std::vector<BucketEntry>> buckets;  // ring, by segment number
   uint64_t segmentNumber = 0;
@@ -280,12 +285,12 @@ void activatePrimes(State& src) {
     if (uint64_t(q) * q >= end) break;
     uint32_t pos, j;
     firstMultiple(src, q, pos, j);
-    if (q < src.blockBytes) {
+    if (q < std::max(src.blockBytes, src.segBytes / MEDIUM_DIVISOR)) {
       const uint32_t a = q / 30, ri = uint32_t(T.indexOf[q % 30]);
       const uint32_t back = a * (WHEEL[j] - 1) + T.cycleOff[ri][j];  // to the cycle's first
-      src.small[ri].push_back({a, int32_t(pos) - int32_t(back)});
+      (q < src.blockBytes ? src.small : src.medium)[ri].push_back({a, int32_t(pos) - int32_t(back)});
     } else if (q < src.segBytes) {
-      src.medium.push_back({q, pos, j});
+      src.wide.push_back({q, pos, j});
     } else if (q < LARGE_FACTOR * src.segBytes) {
       src.large.push_back({q, pos, j});
     } else {
@@ -367,8 +372,8 @@ inline void strikePartialCycle(uint8_t* bytes, int32_t pos, uint32_t size, const
 
 // Whole cycles of the class's primes that start below `end` and end inside the segment.
 template <int RI>
-void strikeBlock(uint8_t* bytes, std::vector<SmallSiever>& list, int32_t end, uint32_t size) {
-  for (SmallSiever& s : list) {
+void strikeBlock(uint8_t* bytes, std::vector<CycleSiever>& list, int32_t end, uint32_t size) {
+  for (CycleSiever& s : list) {
     const CycleOffsets<RI> c(s.a);
     const int32_t q = int32_t(30 * s.a + WHEEL[RI]);
     const int32_t limit = std::min(end, int32_t(size - c.o[7]));
@@ -380,8 +385,8 @@ void strikeBlock(uint8_t* bytes, std::vector<SmallSiever>& list, int32_t end, ui
 
 // The cycle left over from the previous segment, so that every cycle starts inside this one.
 template <int RI>
-void strikeSegmentHead(uint8_t* bytes, std::vector<SmallSiever>& list, uint32_t size) {
-  for (SmallSiever& s : list) {
+void strikeSegmentHead(uint8_t* bytes, std::vector<CycleSiever>& list, uint32_t size) {
+  for (CycleSiever& s : list) {
     if (s.pos >= 0) continue;
     const CycleOffsets<RI> c(s.a);
     strikePartialCycle<RI>(bytes, s.pos, size, c);
@@ -392,17 +397,18 @@ void strikeSegmentHead(uint8_t* bytes, std::vector<SmallSiever>& list, uint32_t 
 // The part of the cycle that straddles the segment's end; every start is carried over
 // relative to the next segment.
 template <int RI>
-void strikeSegmentTail(uint8_t* bytes, std::vector<SmallSiever>& list, uint32_t size) {
-  for (SmallSiever& s : list) {
+void strikeSegmentTail(uint8_t* bytes, std::vector<CycleSiever>& list, uint32_t size) {
+  for (CycleSiever& s : list) {
     if (s.pos < int32_t(size)) strikePartialCycle<RI>(bytes, s.pos, size, CycleOffsets<RI>(s.a));
     s.pos -= int32_t(size);
   }
 }
 
 // The primes below the block size, block by block (every class each block, so the block is
-// still in the first-level cache when the next class strikes it).
+// still in the first-level cache when the next class strikes it); then the medium primes over
+// the whole segment, whose strikes are too far apart for a block to hold more than a few.
 template <size_t... RI>
-void strikeSmallIn(State& src, std::index_sequence<RI...>) {
+void strikeCyclesIn(State& src, std::index_sequence<RI...>) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes, block = src.blockBytes;
   (strikeSegmentHead<RI>(bytes, src.small[RI], size), ...);
@@ -412,9 +418,12 @@ void strikeSmallIn(State& src, std::index_sequence<RI...>) {
     if (end == size) break;
   }
   (strikeSegmentTail<RI>(bytes, src.small[RI], size), ...);
+  (strikeSegmentHead<RI>(bytes, src.medium[RI], size), ...);
+  (strikeBlock<RI>(bytes, src.medium[RI], int32_t(size), size), ...);
+  (strikeSegmentTail<RI>(bytes, src.medium[RI], size), ...);
 }
 
-void strikeSmall(State& src) { strikeSmallIn(src, std::make_index_sequence<8>()); }
+void strikeCycles(State& src) { strikeCyclesIn(src, std::make_index_sequence<8>()); }
 
 // Within one cycle of the wheel (cofactors 30c+1 .. 30c+29) the eight multiples of q lie at
 // the same byte offsets from the cycle's first, and the next cycle starts q bytes on; so
@@ -422,7 +431,7 @@ void strikeSmall(State& src) { strikeSmallIn(src, std::make_index_sequence<8>())
 void strikeMedium(State& src) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes;
-  for (Siever& s : src.medium) {
+  for (Siever& s : src.wide) {
     const uint32_t q = s.prime, a = q / 30, ri = uint32_t(T.indexOf[q % 30]);
     const uint8_t* mask = T.mask[ri];
     const uint8_t* carry = T.carry[ri];
@@ -498,7 +507,7 @@ void strikeBucket(State& src) {
 void sieveSegment(State& src) {
   presieve(src);
   activatePrimes(src);
-  strikeSmall(src);
+  strikeCycles(src);
   strikeMedium(src);
   strikeLarge(src);
   strikeBucket(src);
@@ -519,7 +528,8 @@ void iterateFirstTime(State& src) {
     src.patternIndex[k] = src.segmentByte % src.patterns->period[k];
   src.activated = 0;
   for (auto& list : src.small) list.clear();
-  src.medium.clear();
+  for (auto& list : src.medium) list.clear();
+  src.wide.clear();
   src.large.clear();
   for (auto& bucket : src.buckets) bucket.clear();
   sieveSegment(src);
