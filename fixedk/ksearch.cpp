@@ -418,8 +418,13 @@ void ChooseSearches(KSearchContext& ctx) {
 
 // Whether the spaced search has anything to look for with p: every candidate k·2^n ± 1 with
 // n ≥ 1 is odd, the quadratic-residue test may rule p out, and a p dividing k divides none.
+// k mod p, without a division for the usual k below p.
+uint64_t KModPrime(const KSearchContext& ctx, int64_t p) {
+  return static_cast<uint64_t>(ctx.startk >= 0 && ctx.startk < p ? ctx.startk : ctx.startk % p);
+}
+
 bool SpacedCandidate(const KSearchContext& ctx, int64_t p) {
-  return p >= 3 && !SkipByResidue(ctx, p) && ctx.startk % p != 0;
+  return p >= 3 && !SkipByResidue(ctx, p) && KModPrime(ctx, p) != 0;
 }
 
 // The power-residue screening of the spaced search (a0 = 0, t = 1 when it is off).
@@ -437,7 +442,7 @@ void SearchSpaced(const KSearchContext& ctx, int64_t p, const PowerResidueClass&
                   KScratch& sc, uint32_t index, std::vector<KStrike>& out) {
   if (c.none) return;
   const uint64_t up = static_cast<uint64_t>(p);
-  const uint64_t kp = static_cast<uint64_t>(ctx.startk % p);
+  const uint64_t kp = KModPrime(ctx, p);
   const uint32_t d = ctx.adiff;
   const uint32_t maxval = ctx.maxval;
   const uint32_t a0 = c.a0, t = c.t;
@@ -597,7 +602,7 @@ void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_
     for (uint32_t l = 0; l < n; ++l) {
       const int64_t p = primes[lanes[b + l]];
       P[l] = static_cast<uint64_t>(p);
-      K[l] = static_cast<uint64_t>(ctx.startk % p);
+      K[l] = KModPrime(ctx, p);
     }
     ScreenPowersOfTwoInLanes(P, K, n, ctx.adiff, static_cast<uint64_t>(ctx.minNum), ctx.form.plus, C);
     for (uint32_t l = 0; l < n; ++l) {
@@ -645,7 +650,7 @@ void SearchSpacedBatch(const KSearchContext& ctx, const int64_t* primes, uint32_
     const int64_t p = primes[i];
     if (sc.screenState[i] == kNotScreened) {
       const MontgomeryModulus m(static_cast<uint64_t>(p));
-      screened[i] = ScreenSpaced(ctx, m, static_cast<uint64_t>(ctx.startk % p));
+      screened[i] = ScreenSpaced(ctx, m, KModPrime(ctx, p));
     }
     SearchSpaced(ctx, p, screened[i], sc.screenState[i] == kPowered ? &powers[4 * i] : nullptr, sc, i, out);
   }

@@ -106,7 +106,7 @@ LANES_TARGET void ScreenLanes(ScreenLanesData& s, uint32_t d, uint32_t maxL) {
       y[h] = _mm512_mask_blend_epi64(set, y[h], Mul52(y[h], k[h], p[h], pinv[h]));
     }
   }
-  // u = X^d from the leading bit of d; r = X^e with e < 2^10 per lane.
+  // u = X^d from the leading bit of d; r = X^e with e < L per lane.
   __m512i u[2] = {x[0], x[1]}, r[2] = {one[0], one[1]}, e[2];
   BOTH_HALVES e[h] = _mm512_load_si512(s.e + 8 * h);
   for (int b = 30 - __builtin_clz(d); b >= 0; --b) {
@@ -115,7 +115,8 @@ LANES_TARGET void ScreenLanes(ScreenLanesData& s, uint32_t d, uint32_t maxL) {
       if ((d >> b) & 1) u[h] = Mul52(u[h], x[h], p[h], pinv[h]);
     }
   }
-  for (int b = 9; b >= 0; --b) {
+  constexpr int kExponentBits = 32 - __builtin_clz(kPowerResidueModulus - 1);
+  for (int b = kExponentBits - 1; b >= 0; --b) {
     const __m512i bit = _mm512_set1_epi64(int64_t{1} << b);
     BOTH_HALVES {
       r[h] = Mul52(r[h], r[h], p[h], pinv[h]);
@@ -215,7 +216,7 @@ void ScreenPowersOfTwoInLanes(const uint64_t* p, const uint64_t* k, uint32_t n, 
   if (n == 0) return;
   ScreenLanesData s;
   uint32_t maxL = 1;
-  const uint64_t shifted = minNum % kPowerResidueModulus + 52;  // L divides 840
+  const uint64_t shifted = minNum % kPowerResidueModulus + 52;  // L divides the modulus
   for (uint32_t i = 0; i < kScreenLanes; ++i) {
     const uint32_t j = i < n ? i : n - 1;  // idle lanes repeat the last prime
     const uint64_t q = p[j];
