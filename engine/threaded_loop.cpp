@@ -927,12 +927,14 @@ int64_t ThreadedFrom() {
     return job.firstp;
   // The struck share falls as p grows (a class strikes only where it lies among the
   // candidates): probe a batch of primes at doubling points until it is below the bound.
-  PrimeSource source(0);
-  std::vector<int64_t> primes(BATCH);
+  // Small segments: a probe needs a few thousand primes, not a run's segment of them.
+  PrimeSource source(TIER_BYTES[0]);
+  constexpr uint32_t PROBE = 1024;  // 5% of it is known to about a seventh
+  std::vector<int64_t> primes(PROBE);
   std::vector<Strike> found;
   for (int64_t p = std::max<int64_t>(job.firstp, 1 << 16); p < job.maxp; p *= 2) {
     source.Init(p, false);
-    const uint32_t n = source.Take(primes.data(), BATCH, job.maxp - 1);
+    const uint32_t n = source.Take(primes.data(), PROBE, job.maxp - 1);
     found.clear();
     FindStrikes(ctx, primes.data(), n, found);
     uint32_t struck = 0;
