@@ -106,10 +106,11 @@ struct BucketEntry {
   uint32_t posWheel;       // pos << 3 | j
 };
 
-// The pre-sieved patterns for one segment size, each a period plus a segment long so that any
-// window is contiguous. Read-only once built, so every source with that size shares them.
+// The pre-sieved patterns for one block size, each a period plus a block long so that any
+// window of a block is contiguous (and all of them together stay small enough for the
+// caches). Read-only once built, so every source with that block size shares them.
 struct PatternSet {
-  uint32_t segBytes = 0;
+  uint32_t windowBytes = 0;
   std::vector<uint8_t> bytes[std::size(PATTERN_GROUPS)];
   uint64_t period[std::size(PATTERN_GROUPS)] = {};
 };
@@ -118,7 +119,7 @@ struct PatternSet {
 // additional ones; built once, on first use, and shared.
 const std::vector<uint32_t>& basePrimes();
 const std::vector<uint32_t>& withAdditionalPrimes();
-std::shared_ptr<const PatternSet> patternsFor(uint32_t segBytes);
+std::shared_ptr<const PatternSet> patternsFor(uint32_t windowBytes);
 
 }  // namespace
 
@@ -179,10 +180,10 @@ uint32_t segmentBytesFromCache() {
 }
 
 void buildPattern(std::vector<uint8_t>& bytes, uint64_t& period, const uint32_t* group,
-                  uint32_t segBytes) {
+                  uint32_t windowBytes) {
   period = 1;
   for (int i = 0; i < 4 && group[i]; ++i) period *= group[i];
-  bytes.assign(period + segBytes, 0xff);
+  bytes.assign(period + windowBytes, 0xff);
   for (int i = 0; i < 4 && group[i]; ++i) {
     const uint32_t q = group[i];
     // Odd multiples q*m with m prime to 30, stepping m through the wheel.
@@ -199,16 +200,16 @@ void buildPattern(std::vector<uint8_t>& bytes, uint64_t& period, const uint32_t*
   }
 }
 
-std::shared_ptr<const PatternSet> patternsFor(uint32_t segBytes) {
+std::shared_ptr<const PatternSet> patternsFor(uint32_t windowBytes) {
   static std::mutex m;
   static std::vector<std::shared_ptr<const PatternSet>> built;
   std::lock_guard<std::mutex> lock(m);
   for (const auto& set : built)
-    if (set->segBytes == segBytes) return set;
+    if (set->windowBytes == windowBytes) return set;
   auto set = std::make_shared<PatternSet>();
-  set->segBytes = segBytes;
+  set->windowBytes = windowBytes;
   for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
-    buildPattern(set->bytes[k], set->period[k], PATTERN_GROUPS[k], segBytes);
+    buildPattern(set->bytes[k], set->period[k], PATTERN_GROUPS[k], windowBytes);
   built.push_back(set);
   return set;
 }
@@ -255,7 +256,7 @@ void configure(State& src) {
   // One spare word past the end: partial cycles strike their multiples outside the segment
   // there, so that they need no branch.
   src.segment.assign(bytes / 8 + 1, 0);
-  src.patterns = patternsFor(bytes);
+  src.patterns = patternsFor(src.blockBytes);
   src.buckets.assign(ringSize(src), {});
 }
 
@@ -322,13 +323,15 @@ void andPatterns(uint8_t* seg, const uint8_t* const* w,
   }
 }
 
-void presieve(State& src) {
+// Bytes [from, to) of the segment, at most a block long, so that the block is presieved just
+// before it is struck and the pattern windows stay short.
+void presieve(State& src, uint32_t from, uint32_t to) {
   uint8_t* seg = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint8_t* w[std::size(PATTERN_GROUPS)];
   for (size_t k = 0; k < std::size(PATTERN_GROUPS); ++k)
-    w[k] = src.patterns->bytes[k].data() + src.patternIndex[k];
-  andPatterns(seg, w, src.segBytes);
-  if (src.segmentNumber == 0) {
+    w[k] = src.patterns->bytes[k].data() + (src.patternIndex[k] + from) % src.patterns->period[k];
+  andPatterns(seg + from, w, to - from);
+  if (src.segmentNumber == 0 && from == 0) {
     // The patterns clear their own primes, and bit 0 stands for 1.
     for (const auto& group : PATTERN_GROUPS)
       for (int i = 0; i < 4 && group[i]; ++i)
@@ -411,9 +414,13 @@ template <size_t... RI>
 void strikeCyclesIn(State& src, std::index_sequence<RI...>) {
   uint8_t* bytes = reinterpret_cast<uint8_t*>(src.segment.data());
   const uint32_t size = src.segBytes, block = src.blockBytes;
+  // A block's strikes reach into the next block (never further), so that one is presieved
+  // first; the head's strikes lie in the first block.
+  presieve(src, 0, block);
   (strikeSegmentHead<RI>(bytes, src.small[RI], size), ...);
   for (uint32_t end = block;; end += block) {
     end = std::min(end, size);
+    if (end < size) presieve(src, end, std::min(end + block, size));
     (strikeBlock<RI>(bytes, src.small[RI], int32_t(end), size), ...);
     if (end == size) break;
   }
@@ -505,7 +512,6 @@ void strikeBucket(State& src) {
 }
 
 void sieveSegment(State& src) {
-  presieve(src);
   activatePrimes(src);
   strikeCycles(src);
   strikeMedium(src);
