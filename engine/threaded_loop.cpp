@@ -932,7 +932,7 @@ int64_t ThreadedFrom() {
   constexpr uint32_t PROBE = 1024;  // 5% of it is known to about a seventh
   std::vector<int64_t> primes(PROBE);
   std::vector<Strike> found;
-  for (int64_t p = std::max<int64_t>(job.firstp, 1 << 16); p < job.maxp; p *= 2) {
+  for (int64_t p = std::max<int64_t>(job.firstp, 1 << 16); p < job.maxp; p = p > job.maxp / 2 ? job.maxp : 2 * p) {
     source.Init(p, false);
     const uint32_t n = source.Take(primes.data(), PROBE, job.maxp - 1);
     found.clear();

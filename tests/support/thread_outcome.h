@@ -11,7 +11,9 @@ struct ThreadOutcome {
 };
 
 // The console without what depends on the clock: time stamps, the progress fields after
-// "Sieved up to N", and the counts of values left, which come at report points a second apart.
+// "Sieved up to N", and the counts of values left, which come at report points a second apart,
+// with the rates that follow them; and the progress lines shown now and then (the one before
+// the final save stays).
 std::string WithoutTimings(const std::string& output);
 
 // The outcome of run r in dir, whose sieve file is out.txt.
