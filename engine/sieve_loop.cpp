@@ -218,23 +218,26 @@ void dosieve(bool fTimedSaves) {
   }
 
   LoopPoints points(fTimedSaves);
-  // One prime on this thread; true when the run ended.
-  auto step = [&points] {
-    const int64_t p = soe2_next();
+  // One prime on this thread, drawn into p; true when the run ended.
+  auto step = [&points](int64_t& p) {
+    p = soe2_next();
     if (points.AtDrawnPrime(p)) return true;
     workprocedure(p);
     return points.AfterWork(p);
   };
+  int64_t p = 0;
   if (ThreadsForRun() > 1) {
     // The dense start stays on this thread; the workers take over past `from`, after a work
-    // call that left no prime held back.
+    // call that left no prime held back. Far below it (more than sixteen prime gaps) the drawn
+    // prime alone says the source has not passed it, so most primes cost one compare here.
     const int64_t from = ThreadedFrom();
-    while (soe2_peek() <= from || savep != 0 || pindex != 0)
-      if (step()) return;
+    const int64_t near = from - (int64_t{1} << 20);
+    while (p < near || soe2_peek() <= from || savep != 0 || pindex != 0)
+      if (step(p)) return;
     if (RunThreadedLoop(points, ThreadsForRun())) return;
   }
   for (;;)
-    if (step()) return;
+    if (step(p)) return;
 }
 
 LoopPoints::LoopPoints(bool fTimedSaves) : fTimedSaves_(fTimedSaves) {
