@@ -57,13 +57,16 @@ void SieveOn(const ScratchDir& dir, Advised& a) {
 
 TEST(OrdaxAdvice, TheAdvisedRateStopsTheSieveDeeperForLargerCandidates) {
   ScratchDir smallDir, largeDir;
-  // About 900 candidates each, so that removals come often enough for the sieve to measure
-  // its rate (twenty reports, at most one a second) before it reaches the advised one.
+  // About 900 candidates each. The sieve shows its first rate after twenty removal reports, at
+  // most one a second, when a removal already takes a few tenths of a second: the advice for
+  // n=5000 lies below that, so it stops at its first rate; the advice for n=30000 lies well
+  // above it, so only the advice can take that sieve deeper (at n=20000 both stopped at their
+  // first rate, wherever the clock had taken them).
   // The two searches run side by side, so that whatever else loads the machine slows both
   // alike: the tester's timing and where each sieve stops are measured on the clock.
   Advised small, large;
   std::thread beside([&] {
-    large = SieveAndTime(largeDir, 20000);
+    large = SieveAndTime(largeDir, 30000);
     SieveOn(largeDir, large);
   });
   small = SieveAndTime(smallDir, 5000);
