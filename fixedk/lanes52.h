@@ -1,15 +1,5 @@
 // 52-bit Montgomery products (R = 2^52) for moduli below 2^52, one at a time and eight per
 // AVX-512 IFMA vector, shared by the fixed-k searches' vector paths. Values in this form are
-// 2^52 mod p (the Montgomery form of 1) for odd p < 2^52, from a floating-point quotient
-// that is off by at most one either way.
-inline uint64_t One52(uint64_t p) {
-  const uint64_t q = static_cast<uint64_t>(4503599627370496.0 / static_cast<double>(p));
-  int64_t r = static_cast<int64_t>((uint64_t{1} << 52) - q * p);
-  while (r < 0) r += static_cast<int64_t>(p);
-  while (r >= static_cast<int64_t>(p)) r -= static_cast<int64_t>(p);
-  return static_cast<uint64_t>(r);
-}
-
 // x·2^52 mod p.
 #pragma once
 #include <immintrin.h>
