@@ -1,25 +1,26 @@
-// The small-prime table: trial division by the primes already found, over numbers = ±1 mod 6.
+// The small-prime table: a sieve of Eratosthenes over the odd numbers up to the last entry.
 #include "primes/primetable.h"
+
+#include <cassert>
+#include <vector>
 
 uint32_t primetable[PRIMETABLE_SIZE + 1];
 
+namespace {
+// The 24000th odd prime: the sieve needs to reach exactly this far.
+constexpr uint32_t PRIMETABLE_LAST = 274579;
+}  // namespace
+
 void FillPrimetable() {
-  static const uint32_t first[] = {3, 5, 7, 11, 13, 17, 19, 23, 29};
-  int count = 0;
-  for (uint32_t q : first) primetable[count++] = q;
-  uint32_t candidate = 29;
-  uint32_t step = 2;  // alternates +2, +4 from 29: 31, 35, 37, 41, ...
-  while (count < PRIMETABLE_SIZE) {
-    candidate += step;
-    step = 6 - step;
-    for (int i = 1;; ++i) {
-      uint32_t q = primetable[i];
-      if (candidate < q * q) {
-        primetable[count++] = candidate;
-        break;
-      }
-      if (candidate % q == 0) break;
-    }
+  // composite[i] stands for 2i+1; a byte per number keeps the striking loop a plain store.
+  std::vector<unsigned char> composite(PRIMETABLE_LAST / 2 + 1, 0);
+  for (uint32_t q = 3; q * q <= PRIMETABLE_LAST; q += 2) {
+    if (composite[q / 2]) continue;
+    for (uint32_t m = q * q / 2; m <= PRIMETABLE_LAST / 2; m += q) composite[m] = 1;
   }
+  int count = 0;
+  for (uint32_t i = 1; i <= PRIMETABLE_LAST / 2 && count < PRIMETABLE_SIZE; ++i)
+    if (!composite[i]) primetable[count++] = 2 * i + 1;
+  assert(count == PRIMETABLE_SIZE && primetable[count - 1] == PRIMETABLE_LAST);
   primetable[PRIMETABLE_SIZE] = PRIMETABLE_SENTINEL;
 }
