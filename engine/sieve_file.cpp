@@ -17,6 +17,7 @@
 
 #include "common/number_reader.h"
 #include "common/print.h"
+#include "engine/file_lines.h"
 #include "engine/file_run.h"
 #include "engine/report.h"
 #include "engine/sieve_job.h"
@@ -302,69 +303,18 @@ void outputandtidyvals(int64_t p, const std::string& name, bool append) {
 
 namespace {
 
-// Longest line kept whole; a factor-form header of 1000 factors fits easily.
-constexpr size_t MAX_LINE = 1 << 16;
-
 const char* const NOT_VALID = "The file does not appear to be valid (the first line is wrong!)";
-
-// Reads a line of any length without its line end (LF or CRLF); a line longer than
-// MAX_LINE is cut and marked, so it can never be taken for a valid line.
-// Whether the line last read ended with its line end: only a last line can lack it, the usual
-// trace of a save cut short.
-bool lastLineEnded = true;
-
-bool readLine(FILE* f, std::string& line, bool& overlong) {
-  line.clear();
-  overlong = false;
-  lastLineEnded = false;
-  int c;
-  bool any = false;
-  while ((c = getc_unlocked(f)) != EOF) {
-    any = true;
-    if (c == '\n') {
-      lastLineEnded = true;
-      break;
-    }
-    if (line.size() < MAX_LINE) line.push_back(static_cast<char>(c));
-    else overlong = true;
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
-}
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-enum class Parse { No, Yes, OutOfRange };
-
-// A decimal number as scanf reads one: blanks, an optional sign, at least one digit.
-Parse parseNumber(const char*& at, const char* end, int64_t& out) {
-  while (at < end && isSpace(*at)) ++at;
-  const char* s = at;
-  bool negative = false;
-  if (s < end && (*s == '+' || *s == '-')) negative = *s++ == '-';
-  if (s == end || *s < '0' || *s > '9') return Parse::No;
-  unsigned __int128 v = 0;
-  bool big = false;
-  for (; s < end && *s >= '0' && *s <= '9'; ++s) {
-    if (!big) v = v * 10 + static_cast<unsigned>(*s - '0');
-    if (v > (unsigned __int128)INT64_MAX + 1) big = true;
-  }
-  at = s;
-  if (big || (!negative && v > INT64_MAX)) return Parse::OutOfRange;
-  out = negative ? static_cast<int64_t>(-v) : static_cast<int64_t>(v);
-  return Parse::Yes;
-}
 
 bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
 // A value line: two numbers ("%qi %d"); the second must fit 32 bits.
-Parse parseValueLine(const std::string& line, int64_t& a, int64_t& b) {
+NumberParse parseValueLine(std::string_view line, int64_t& a, int64_t& b) {
   const char* at = line.data();
   const char* end = at + line.size();
-  Parse first = parseNumber(at, end, a);
-  if (first != Parse::Yes) return first;
-  Parse second = parseNumber(at, end, b);
-  if (second == Parse::Yes && !fitsInt32(b)) return Parse::OutOfRange;
+  NumberParse first = ParseFileNumber(at, end, a);
+  if (first != NumberParse::Yes) return first;
+  NumberParse second = ParseFileNumber(at, end, b);
+  if (second == NumberParse::Yes && !fitsInt32(b)) return NumberParse::OutOfRange;
   return second;
 }
 
@@ -387,8 +337,8 @@ bool parseHeaderFields(const char* at, const char* end) {
   if (!colon || colon == at || colon - at > 1023) return false;
   int64_t depth;
   const char* s = at;
-  if (parseNumber(s, colon, depth) != Parse::Yes || depth < 0) return false;
-  while (s < colon && isSpace(*s)) ++s;
+  if (ParseFileNumber(s, colon, depth) != NumberParse::Yes || depth < 0) return false;
+  while (s < colon && IsFileSpace(*s)) ++s;
   if (s != colon) return false;
   s = colon + 1;
   if (end - s < 2 || s[1] != ':') return false;
@@ -399,7 +349,7 @@ bool parseHeaderFields(const char* at, const char* end) {
       if (s == end || *s != ':') return false;
       ++s;
     }
-    if (parseNumber(s, end, field[i]) != Parse::Yes || !fitsInt32(field[i])) return false;
+    if (ParseFileNumber(s, end, field[i]) != NumberParse::Yes || !fitsInt32(field[i])) return false;
   }
   // Anything else would send the loop to procedures that do not exist.
   const int type = TypeFromMode(static_cast<uint32_t>(field[2]));
@@ -416,7 +366,7 @@ bool parseHeaderFields(const char* at, const char* end) {
 }
 
 // The factors "f*f*...*b^$b" from the fifth character on; the base before "^$b" is dropped.
-bool parseFactors(const std::string& line, size_t cut) {
+bool parseFactors(std::string_view line, size_t cut) {
   job.nMyPrimorial = 0;
   size_t i = 4;
   int64_t pending = 0;
@@ -426,7 +376,7 @@ bool parseFactors(const std::string& line, size_t cut) {
     int64_t f;
     const char* s = at;
     if (*s < '0' || *s > '9') break;
-    if (parseNumber(s, line.data() + cut, f) != Parse::Yes || f < 1) return false;
+    if (ParseFileNumber(s, line.data() + cut, f) != NumberParse::Yes || f < 1) return false;
     if (havePending) {
       if (job.nMyPrimorial == MAX_MY_PRIMORIAL) return false;
       job.MyPrimorial[job.nMyPrimorial++] = pending;
@@ -440,7 +390,7 @@ bool parseFactors(const std::string& line, size_t cut) {
   return true;
 }
 
-bool parseHeader(const std::string& line) {
+bool parseHeader(std::string_view line) {
   const char* at = line.data();
   if (parseHeaderFields(at, at + line.size())) {
     job.fMyPrimorial = false;
@@ -466,7 +416,7 @@ bool readInterrupted() {
 }
 
 // A line as shown in a message: printable characters only, at most 60 of them.
-std::string shown(const std::string& line) {
+std::string shown(std::string_view line) {
   std::string s;
   for (char c : line.substr(0, 60)) s += (c >= 32 && c < 127) ? c : '?';
   return line.size() > 60 ? s + "..." : s;
@@ -483,17 +433,18 @@ struct Scan {
 
 // First pass: header, count, range and order of the values.
 bool firstPass(FILE* f, Scan& scan) {
-  std::string line;
+  LineReader lines(f);
+  std::string_view line;
   bool overlong;
   int64_t previous = 0;
   uint32_t lineNumber = 0;
-  while (readLine(f, line, overlong)) {
+  while (lines.next(line, overlong)) {
     if (readInterrupted()) return false;
     ++lineNumber;
     int64_t a, b;
-    Parse p = overlong ? Parse::No : parseValueLine(line, a, b);
-    const bool partial = !lastLineEnded;
-    if (scan.count > 0 && p == Parse::No) {
+    NumberParse p = overlong ? NumberParse::No : parseValueLine(line, a, b);
+    const bool partial = !lines.lastLineEnded();
+    if (scan.count > 0 && p == NumberParse::No) {
       if (line.find_first_not_of(" \t") == std::string::npos) continue;  // blank lines carry nothing
       if (partial) {
         fprint("Line %u has no line end and cannot be read, so it was ignored: %s", lineNumber, shown(line).c_str());
@@ -502,11 +453,11 @@ bool firstPass(FILE* f, Scan& scan) {
       fprint("Line %u cannot be read: %s", lineNumber, shown(line).c_str());
       return false;
     }
-    if (p == Parse::OutOfRange || (p == Parse::Yes && !scan.header)) {
+    if (p == NumberParse::OutOfRange || (p == NumberParse::Yes && !scan.header)) {
       print(NOT_VALID);
       return false;
     }
-    if (p == Parse::Yes) {
+    if (p == NumberParse::Yes) {
       int64_t v;
       const int32_t firstFixed = job._nvalue;
       if (!valueOf(a, b, v)) {
@@ -651,15 +602,16 @@ bool chooseStore(uint32_t count) {
 // Second pass: the same value lines into the store. Guards keep a file that changed since
 // the first pass from writing outside the store.
 uint32_t secondPass(FILE* f, uint32_t count) {
-  std::string line;
+  LineReader lines(f);
+  std::string_view line;
   bool overlong;
   uint32_t stored = 0;
   int64_t previous = job.MinNum - 1;
   const bool fixedK = job._mode & MODE_N_VARIES;
-  while (stored < count && readLine(f, line, overlong)) {
+  while (stored < count && lines.next(line, overlong)) {
     if (readInterrupted()) break;
     int64_t a, b;
-    if (overlong || parseValueLine(line, a, b) != Parse::Yes) continue;
+    if (overlong || parseValueLine(line, a, b) != NumberParse::Yes) continue;
     int64_t v = fixedK ? b : a;
     if (v <= previous || v > job.MaxNum) continue;
     previous = v;

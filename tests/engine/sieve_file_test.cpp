@@ -279,6 +279,17 @@ TEST_F(SieveFileTest, ToleratesLineEndsJunkAfterTheValuesAndLongLines) {
   EXPECT_FALSE(read("comment line\n1008:P:1:2:1\n3 1000\n\n\xff\xfe junk\n" + std::string(5000, 'x') + "\n"));
   EXPECT_FALSE(read(std::string(100000, '7') + ":P:1:2:1\n3 1000\n"));
   EXPECT_FALSE(read(std::string("\0\0\x01:\n", 5)));
+  // A file of many blocks read in both passes: every value kept, whatever line a block ends in.
+  std::string big = "1008:P:1:2:1\r\n";
+  for (int k = 3; k < 200000; k += 2) big += std::to_string(k) + " 1000\r\n";
+  ASSERT_TRUE(read(big + "200001 1000")) << out_;
+  EXPECT_EQ(job._nvalsleft, 100000u);
+  EXPECT_EQ(job.MinNum, 3);
+  EXPECT_EQ(job.MaxNum, 200001);
+  ASSERT_TRUE(job.fUseBitMap);
+  uint32_t set = 0;
+  for (uint32_t i = 0; i <= 200001 - 3; i += 2) set += GetBit(i) != 0;
+  EXPECT_EQ(set, 100000u);
 }
 
 }  // namespace
