@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "common/number_reader.h"
 #include "common/print.h"
@@ -45,13 +47,15 @@ class LineWriter {
     used_ += n;
   }
   void text(const std::string& s) { text(s.data(), s.size()); }
-  void line(int64_t a, int64_t b) {
-    if (used_ + 48 > sizeof buf_) flush();
-    char* at = std::to_chars(buf_ + used_, buf_ + sizeof buf_, a).ptr;
-    *at++ = ' ';
-    at = std::to_chars(at, buf_ + sizeof buf_, b).ptr;
-    *at++ = '\n';
-    used_ = static_cast<size_t>(at - buf_);
+  // One value line; the column that is the same on every line comes ready-made, written as
+  // `before` the value (fixed-k files) or `after` it (fixed-n files, its line end included).
+  void line(const std::string& before, int64_t value, const std::string& after) {
+    if (used_ + before.size() + after.size() + 24 > sizeof buf_) flush();
+    char* at = buf_ + used_;
+    std::memcpy(at, before.data(), before.size());
+    at = std::to_chars(at + before.size(), buf_ + sizeof buf_, value).ptr;
+    std::memcpy(at, after.data(), after.size());
+    used_ = static_cast<size_t>(at + after.size() - buf_);
   }
   bool flush() {
     if (used_) ok_ &= std::fwrite(buf_, 1, used_, f_) == used_;
@@ -85,10 +89,9 @@ std::string headerLine(int64_t p) {
 void writeValues(LineWriter& out) {
   const bool fixedK = job._mode & MODE_N_VARIES;
   const int64_t nWritten = WritesNPlusOne(job._mode, job._base) ? int64_t{job._nvalue} + 1 : job._nvalue;
-  auto emit = [&](int64_t v) {
-    if (fixedK) out.line(job._nvalue, v);
-    else out.line(v, nWritten);
-  };
+  const std::string before = fixedK ? std::to_string(job._nvalue) + " " : "";
+  const std::string after = fixedK ? "\n" : " " + std::to_string(nWritten) + "\n";
+  auto emit = [&](int64_t v) { out.line(before, v, after); };
   uint32_t kept = 0;
   int64_t first = 0, last = 0;
   if (job.fUseBitMap) {
@@ -429,6 +432,10 @@ struct Scan {
   uint32_t sameParity = 0;      // values of the base's parity (k for fixed-n, n for fixed-k)
   uint32_t firstSameParity = 0; // line number of the first of them
   bool textWithoutHeader = false;  // a non-blank line before any header
+  // The values counted, in file order, while there are at most SIEVE_FILE_KEPT_VALUES of
+  // them: then the store is filled from here and the file is not read a second time.
+  std::vector<int64_t> values;
+  bool valuesKept = true;
 };
 
 // First pass: header, count, range and order of the values.
@@ -488,6 +495,12 @@ bool firstPass(FILE* f, Scan& scan) {
       }
       if (((v ^ static_cast<int64_t>(job._base)) & 1) == 0 && scan.sameParity++ == 0)
         scan.firstSameParity = lineNumber;
+      if (scan.valuesKept && scan.values.size() < SIEVE_FILE_KEPT_VALUES) {
+        scan.values.push_back(v);
+      } else if (scan.valuesKept) {
+        scan.valuesKept = false;
+        std::vector<int64_t>().swap(scan.values);
+      }
       if (scan.count++ == 0) job.MinNum = v;
       job.MaxNum = v;
       previous = v;
@@ -599,8 +612,15 @@ bool chooseStore(uint32_t count) {
   return true;
 }
 
-// Second pass: the same value lines into the store. Guards keep a file that changed since
-// the first pass from writing outside the store.
+void store(int64_t v, uint32_t index) {
+  if (job.fUseBitMap) SetBit(static_cast<uint32_t>(v - job.MinNum));
+  else if (job.fUseHash) AddToHash(v);
+  else vals[index] = v;
+}
+
+// Second pass, for files with more values than the first pass keeps: the same value lines
+// into the store. Guards keep a file that changed since the first pass from writing outside
+// the store.
 uint32_t secondPass(FILE* f, uint32_t count) {
   LineReader lines(f);
   std::string_view line;
@@ -615,10 +635,7 @@ uint32_t secondPass(FILE* f, uint32_t count) {
     int64_t v = fixedK ? b : a;
     if (v <= previous || v > job.MaxNum) continue;
     previous = v;
-    if (job.fUseBitMap) SetBit(static_cast<uint32_t>(v - job.MinNum));
-    else if (job.fUseHash) AddToHash(v);
-    else vals[stored] = v;
-    ++stored;
+    store(v, stored++);
   }
   return stored;
 }
@@ -651,6 +668,9 @@ bool readinfile(const std::string& name) {
   job.fMyPrimorial = false;
   interruptsAtRead = InterruptRequests;
   Scan scan;
+  // A value line takes at least four bytes, most about a dozen: room for most files' values
+  // at once, so the list is not copied as it grows.
+  scan.values.reserve(static_cast<size_t>(std::min<int64_t>(SIEVE_FILE_KEPT_VALUES, st.st_size / 8 + 1)));
   bool ok = firstPass(f, scan);
   if (ok && scan.header && job.firstp >= MAX_SIEVE_P) {
     // A run from there could never end, and its saves would write a header this reader refuses.
@@ -671,10 +691,16 @@ bool readinfile(const std::string& name) {
     ok = acceptOtherParity(scan) && chooseStore(scan.count);
   }
   if (ok) {
-    std::rewind(f);
-    job._nvalsleft = job.nvals = secondPass(f, scan.count);
-    if (readInterrupted()) ok = false;
-    ok = acceptExponent();
+    uint32_t stored = 0;
+    if (scan.valuesKept) {
+      for (int64_t v : scan.values) store(v, stored++);
+    } else {
+      std::rewind(f);
+      stored = secondPass(f, scan.count);
+    }
+    job._nvalsleft = job.nvals = stored;
+    // An interrupted second pass leaves the store short: never a run (and a save) from it.
+    ok = !readInterrupted() && acceptExponent();
     if (WritesNPlusOne(job._mode, job._base)) --job._nvalue;
   }
   std::fclose(f);

@@ -15,6 +15,10 @@ bool KeepBackup(const std::string& name);
 // Removes NAME.saving.PID files left beside `name` by saves of processes that no longer run.
 void RemoveStaleSaveFiles(const std::string& name);
 
+// Up to this many values, the reader keeps what its first pass reads (8 bytes a value) and
+// fills the store from it; a larger file is read a second time instead.
+constexpr uint32_t SIEVE_FILE_KEPT_VALUES = 1 << 20;
+
 // Rebuilds the job and a fresh candidate set from `name` (or its "~" backup); false after
 // a message when the file cannot be used.
 bool readinfile(const std::string& name);
