@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "common/number_reader.h"
@@ -32,40 +33,54 @@ namespace {
 
 // ---- writing ----
 
-// Formats lines into a large buffer; remembers the first write error.
+// Formats lines into a large buffer written straight to the file's descriptor; remembers the
+// first write error (errno tells which). Each full buffer also starts its write-back to the
+// disk, so the sync that ends a save finds most of the file already there.
 class LineWriter {
  public:
-  explicit LineWriter(FILE* f) : f_(f) {}
+  explicit LineWriter(FILE* f) : fd_(fileno(f)), buf_(new char[CAPACITY]) {}
   ~LineWriter() { flush(); }
   void text(const char* s, size_t n) {
-    if (used_ + n > sizeof buf_) flush();
-    if (n > sizeof buf_) {
-      ok_ &= std::fwrite(s, 1, n, f_) == n;
-      return;
+    while (n > 0) {
+      if (used_ == CAPACITY) flush();
+      const size_t part = std::min(n, CAPACITY - used_);
+      std::memcpy(buf_.get() + used_, s, part);
+      used_ += part;
+      s += part;
+      n -= part;
     }
-    std::memcpy(buf_ + used_, s, n);
-    used_ += n;
   }
   void text(const std::string& s) { text(s.data(), s.size()); }
   // One value line; the column that is the same on every line comes ready-made, written as
   // `before` the value (fixed-k files) or `after` it (fixed-n files, its line end included).
   void line(const std::string& before, int64_t value, const std::string& after) {
-    if (used_ + before.size() + after.size() + 24 > sizeof buf_) flush();
-    char* at = buf_ + used_;
+    if (used_ + before.size() + after.size() + 24 > CAPACITY) flush();
+    char* at = buf_.get() + used_;
     std::memcpy(at, before.data(), before.size());
-    at = std::to_chars(at + before.size(), buf_ + sizeof buf_, value).ptr;
+    at = std::to_chars(at + before.size(), buf_.get() + CAPACITY, value).ptr;
     std::memcpy(at, after.data(), after.size());
-    used_ = static_cast<size_t>(at + after.size() - buf_);
+    used_ = static_cast<size_t>(at + after.size() - buf_.get());
   }
   bool flush() {
-    if (used_) ok_ &= std::fwrite(buf_, 1, used_, f_) == used_;
+    for (size_t done = 0; ok_ && done < used_;) {
+      const ssize_t n = write(fd_, buf_.get() + done, used_ - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (n == 0) errno = EIO;
+        ok_ = false;
+      } else {
+        done += static_cast<size_t>(n);
+      }
+    }
+    if (ok_ && used_ > 0) sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
     used_ = 0;
     return ok_;
   }
 
  private:
-  FILE* f_;
-  char buf_[1 << 16];
+  static constexpr size_t CAPACITY = 1 << 18;
+  int fd_;
+  std::unique_ptr<char[]> buf_;
   size_t used_ = 0;
   bool ok_ = true;
 };
