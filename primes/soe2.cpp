@@ -186,18 +186,22 @@ void buildPattern(std::vector<uint8_t>& bytes, uint64_t& period, const uint32_t*
   bytes.assign(period + windowBytes, 0xff);
   for (int i = 0; i < 4 && group[i]; ++i) {
     const uint32_t q = group[i];
-    // Odd multiples q*m with m prime to 30, stepping m through the wheel.
+    // Odd multiples q*m with m prime to 30, stepping m through the wheel, over one period.
     for (uint64_t cycle = 0;; cycle += 30) {
       bool inside = false;
       for (int j = 0; j < 8; ++j) {
         const uint64_t n = q * (cycle + WHEEL[j]);
-        if (n / 30 >= bytes.size()) continue;
+        if (n / 30 >= period) continue;
         inside = true;
         bytes[n / 30] &= T.mask[T.indexOf[q % 30]][j];
       }
       if (!inside) break;
     }
   }
+  // Byte b + period holds the numbers 30·period above those of byte b, the same residues mod
+  // every q of the group (q itself is struck too): the rest is copies of the first period.
+  for (uint64_t at = period; at < bytes.size(); at += period)
+    std::memcpy(&bytes[at], &bytes[0], std::min<uint64_t>(period, bytes.size() - at));
 }
 
 std::shared_ptr<const PatternSet> patternsFor(uint32_t windowBytes) {
@@ -216,9 +220,12 @@ std::shared_ptr<const PatternSet> patternsFor(uint32_t windowBytes) {
 
 const std::vector<uint32_t>& basePrimes() {
   static const std::vector<uint32_t> primes = [] {
+    // The small-prime table already holds them (it reaches 274579).
+    if (primetable[0] != 3) FillPrimetable();
+    assert(primetable[PRIMETABLE_SIZE - 1] >= LAST_BASE_PRIME);
     std::vector<uint32_t> out;
-    for (uint32_t q : oddPrimesUpTo(LAST_BASE_PRIME))
-      if (q >= FIRST_STRUCK_PRIME) out.push_back(q);
+    for (int i = 0; primetable[i] <= LAST_BASE_PRIME; ++i)
+      if (primetable[i] >= FIRST_STRUCK_PRIME) out.push_back(primetable[i]);
     return out;
   }();
   return primes;
