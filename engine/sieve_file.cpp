@@ -508,8 +508,10 @@ bool firstPass(FILE* f, Scan& scan) {
         print(NOT_VALID);
         return false;
       }
-      if (((v ^ static_cast<int64_t>(job._base)) & 1) == 0 && scan.sameParity++ == 0)
-        scan.firstSameParity = lineNumber;
+      // Without a branch on the parity itself, which is random in most files.
+      const uint32_t sameParity = ((v ^ static_cast<int64_t>(job._base)) & 1) == 0;
+      if (scan.sameParity == 0 && sameParity) scan.firstSameParity = lineNumber;
+      scan.sameParity += sameParity;
       if (scan.valuesKept && scan.values.size() < SIEVE_FILE_KEPT_VALUES) {
         scan.values.push_back(v);
       } else if (scan.valuesKept) {
