@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
@@ -51,15 +52,25 @@ class LineWriter {
     }
   }
   void text(const std::string& s) { text(s.data(), s.size()); }
-  // One value line; the column that is the same on every line comes ready-made, written as
-  // `before` the value (fixed-k files) or `after` it (fixed-n files, its line end included).
-  void line(const std::string& before, int64_t value, const std::string& after) {
-    if (used_ + before.size() + after.size() + 24 > CAPACITY) flush();
+  // The column that is the same on every line, formatted once: at most a sign, ten digits,
+  // a blank and a line end, held in a fixed-size field so each line copies it in one move.
+  struct Column {
+    char text[16] = {};
+    size_t size = 0;
+    explicit Column(const std::string& s) : size(s.size()) {
+      assert(s.size() <= sizeof text);
+      std::memcpy(text, s.data(), s.size());
+    }
+  };
+  // One value line: `before` the value (fixed-k files) or `after` it (fixed-n files, its line
+  // end included). The whole fields are copied and the line advances by their sizes.
+  void line(const Column& before, int64_t value, const Column& after) {
+    if (used_ + 2 * sizeof before.text + 24 > CAPACITY) flush();
     char* at = buf_.get() + used_;
-    std::memcpy(at, before.data(), before.size());
-    at = std::to_chars(at + before.size(), buf_.get() + CAPACITY, value).ptr;
-    std::memcpy(at, after.data(), after.size());
-    used_ = static_cast<size_t>(at + after.size() - buf_.get());
+    std::memcpy(at, before.text, sizeof before.text);
+    at = std::to_chars(at + before.size, buf_.get() + CAPACITY, value).ptr;
+    std::memcpy(at, after.text, sizeof after.text);
+    used_ = static_cast<size_t>(at + after.size - buf_.get());
   }
   bool flush() {
     for (size_t done = 0; ok_ && done < used_;) {
@@ -104,8 +115,8 @@ std::string headerLine(int64_t p) {
 void writeValues(LineWriter& out) {
   const bool fixedK = job._mode & MODE_N_VARIES;
   const int64_t nWritten = WritesNPlusOne(job._mode, job._base) ? int64_t{job._nvalue} + 1 : job._nvalue;
-  const std::string before = fixedK ? std::to_string(job._nvalue) + " " : "";
-  const std::string after = fixedK ? "\n" : " " + std::to_string(nWritten) + "\n";
+  const LineWriter::Column before(fixedK ? std::to_string(job._nvalue) + " " : "");
+  const LineWriter::Column after(fixedK ? "\n" : " " + std::to_string(nWritten) + "\n");
   auto emit = [&](int64_t v) { out.line(before, v, after); };
   uint32_t kept = 0;
   int64_t first = 0, last = 0;
