@@ -110,6 +110,7 @@ template <class StrikeT>
 struct Chunk {
   // Set by the loop's thread before the chunk is handed out.
   int64_t lo = 0, hi = 0, maxp = 0;
+  size_t tier = 0;  // the segments its worker's source sieves (ShapeChunk)
   // Filled by a worker.
   uint32_t count = 0;                // primes in (lo, hi] below maxp
   std::vector<StrikeT> strikes;      // index is the place among the chunk's primes
@@ -133,7 +134,7 @@ constexpr int64_t TierLimit(uint32_t bytes) { return int64_t{2 * bytes} * (2 * b
 // times 50 bytes, times the chunks in flight.
 constexpr double DENSE_PRIMES = 16384;
 
-// The tier whose segments make up the chunk starting at lo, for a run whose segment spans
+// The tier whose segments make up a chunk starting at lo, for a run whose segment spans
 // `span` numbers: the first whose limit lies above lo and whose segment is the smaller;
 // size(TIER_BYTES) when none is (the run's segment then).
 size_t TierAt(int64_t lo, uint64_t span) {
@@ -152,32 +153,35 @@ constexpr double WIDE_PRIMES = 1 << 20;
 
 // The chunk after lo: wider as p grows so that a worker's start (the sieving primes placed
 // afresh) stays a small share of its work, about 64·√p, and at least some DENSE_PRIMES
-// primes; up to `widest` numbers (and WIDE_PRIMES primes) where that is wider; whole
-// segments of the first tier whose limit lies above lo, else of the run's source. Split at
-// the tiers' limits and at 2^32 and 2^46 where the work procedures hand over.
-int64_t ChunkEnd(int64_t lo, uint64_t span, double widest) {
+// primes; up to `widest` numbers (and WIDE_PRIMES primes) where that is wider. Whole segments
+// of the first tier whose limit lies above lo, else of the run's source; a chunk widened to a
+// run's segment or more takes the run's segments, whose medium primes are struck by the quicker
+// cycle lists. Split at the tiers' limits and at 2^32 and 2^46 where the work procedures hand
+// over.
+struct ChunkShape {
+  int64_t hi;
+  size_t tier;  // size(TIER_BYTES): the run's segment
+};
+ChunkShape ShapeChunk(int64_t lo, uint64_t span, double widest) {
   const double x = std::max(static_cast<double>(lo), 3.0);
   const double wanted = 64.0 * std::sqrt(x);
   const double dense = std::max(wanted, DENSE_PRIMES * std::log(x));
-  const size_t tier = TierAt(lo, span);
+  const double wide = std::min(widest, WIDE_PRIMES * std::log(x));
+  const size_t tier = wide >= static_cast<double>(span) ? std::size(TIER_BYTES) : TierAt(lo, span);
   const uint64_t segment = tier < std::size(TIER_BYTES) ? 30 * uint64_t{TIER_BYTES[tier]} : span;
   const uint64_t least = std::min<uint64_t>(static_cast<uint64_t>(dense / segment) + 1, 64);
-  const double wide = std::min(widest, WIDE_PRIMES * std::log(x));
   const uint64_t width = std::clamp<uint64_t>(static_cast<uint64_t>(wide / segment), least, 64) * segment;
   int64_t hi = (lo / static_cast<int64_t>(width) + 1) * static_cast<int64_t>(width);
   for (int64_t split : {TierLimit(TIER_BYTES[0]), TierLimit(TIER_BYTES[1]), PAIR_LIMIT, BIT46})
     if (lo < split && hi > split) hi = split;
-  return hi;
+  return {hi, tier};
 }
 
 // A worker's prime sources: one per tier, and the run's segment size beyond them.
 class ChunkSources {
  public:
   ChunkSources() : tiers_{PrimeSource(TIER_BYTES[0]), PrimeSource(TIER_BYTES[1])}, wide_(0) {}
-  PrimeSource& Start(int64_t lo, bool useAdditional) {
-    if (span_ == 0) span_ = wide_.SegmentSpan();
-    // Chunks are split at the tiers' limits, so the tier at lo holds the whole chunk.
-    const size_t tier = TierAt(lo, span_);
+  PrimeSource& Start(int64_t lo, size_t tier, bool useAdditional) {
     PrimeSource& source = tier < std::size(TIER_BYTES) ? tiers_[tier] : wide_;
     source.Init(lo, useAdditional);
     return source;
@@ -186,7 +190,6 @@ class ChunkSources {
  private:
   PrimeSource tiers_[std::size(TIER_BYTES)];
   PrimeSource wide_;
-  uint64_t span_ = 0;
 };
 
 // The share of primes with strikes below which the workers walk quicker than the loop's own
@@ -268,7 +271,7 @@ class ChunkWorker {
     c.kept.clear();
     c.last = false;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    PrimeSource& source = sources_.Start(c.lo, false);
+    PrimeSource& source = sources_.Start(c.lo, c.tier, false);
     const Reach reach = finder_.ReachAt(c.lo);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
     uint32_t tailCount = 0;
@@ -305,22 +308,31 @@ class ChunkWorker {
       }
       found_.clear();
       finder_.Find(primes_, n, found_);
+      uint32_t back = 0;  // the last primes of the batch before to keep
       for (const StrikeT& s : found_) {
         c.strikes.push_back(s);
         c.strikes.back().index = base + s.index;
         const uint32_t before = reach.before;
-        if (s.index < before) {  // the window reaches back into the last batch
-          for (uint32_t t = 0; t < tailCount; ++t)
-            if (tail_[t].index + before >= base + s.index) c.kept.push_back(tail_[t]);
-        }
+        if (s.index < before) back = std::max(back, before - s.index);
         keep(s.index >= before ? s.index - before : 0, (s.index >= before ? before : s.index) + reach.after + 1);
       }
       if (end) {  // the last primes of the chunk
-        for (uint32_t t = 0; t < tailCount; ++t) c.kept.push_back(tail_[t]);
+        if (n < NEAR) back = std::max(back, NEAR - n);
         keep(n > NEAR ? n - NEAR : 0, NEAR);
       }
-      for (const auto& [from, to] : spans_)
-        for (uint32_t i = from; i < to; ++i) c.kept.push_back({base + i, primes_[i]});
+      if (back > 0) {
+        // The tail holds that batch's last primes, contiguous; those kept already are kept again.
+        while (!c.kept.empty() && c.kept.back().index + back >= base) c.kept.pop_back();
+        for (uint32_t t = 0; t < tailCount; ++t)
+          if (tail_[t].index + back >= base) c.kept.push_back(tail_[t]);
+      }
+      // Report steps were kept before the strikes: in order, each prime once.
+      std::sort(spans_.begin(), spans_.end());
+      uint32_t done = 0;
+      for (const auto& [from, to] : spans_) {
+        for (uint32_t i = std::max(from, done); i < to; ++i) c.kept.push_back({base + i, primes_[i]});
+        done = std::max(done, to);
+      }
       // The last NEAR primes seen, for windows that reach back from the next batch.
       if (n >= NEAR) {
         tailCount = NEAR;
@@ -333,10 +345,6 @@ class ChunkWorker {
       }
       c.count += n;
     }
-    std::sort(c.kept.begin(), c.kept.end(), [](const KeptPrime& a, const KeptPrime& b) { return a.index < b.index; });
-    c.kept.erase(std::unique(c.kept.begin(), c.kept.end(),
-                             [](const KeptPrime& a, const KeptPrime& b) { return a.index == b.index; }),
-                 c.kept.end());
     return true;
   }
 
@@ -653,8 +661,10 @@ class ChunkRing {
     for (;;) {
       while (inFlight < ring && !drawnAll) {
         ChunkT& c = *chunks_[(head + inFlight) % ring];
+        const ChunkShape shape = ShapeChunk(lo, span, widest);
         c.lo = lo;
-        c.hi = ChunkEnd(lo, span, widest);
+        c.hi = shape.hi;
+        c.tier = shape.tier;
         c.maxp = job.maxp;
         drawnAll = c.hi >= job.maxp - 1;
         lo = c.hi;
@@ -708,6 +718,7 @@ struct KPrime {
 
 struct KChunk {
   int64_t lo = 0, hi = 0, maxp = 0;
+  size_t tier = 0;
   int64_t first = 0;  // the first prime of the range (0: none)
   std::vector<KPrime> primes;
   std::vector<KStrike> strikes;
@@ -731,7 +742,7 @@ class KChunkWorker {
     c.last = false;
     c.first = 0;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
-    PrimeSource& source = sources_.Start(c.lo, true);
+    PrimeSource& source = sources_.Start(c.lo, c.tier, true);
     bool end = false, pendingAfter = false;
     while (!end) {
       if (stop.load(std::memory_order_relaxed)) return false;
