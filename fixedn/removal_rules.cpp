@@ -105,6 +105,8 @@ void Remove_Twin(const int64_t& p, int64_t k0) {
   Strike(p - k0, p);
 }
 
+bool StrikesEndsOnly(RemoveProcedure rule) { return rule == Remove_Plus || rule == Remove_Minus || rule == Remove_Twin; }
+
 void Remove_SG(const int64_t& p, int64_t k0) {
   Strike(k0, p);
   Strike(NextLink(k0, p), p);

@@ -25,6 +25,11 @@ void Remove_3tuple(const int64_t& p, int64_t k0);
 void Remove_4tuple(const int64_t& p, int64_t k0);
 void Remove_SG3(const int64_t& p, int64_t k0);
 
+// The +1, −1 and twin rules strike k0 or p − k0 only. At large p both mostly lie beyond
+// MaxNum; such a prime strikes nothing and is passed over without calling the rule.
+bool StrikesEndsOnly(RemoveProcedure rule);
+inline bool EndsBeyond(int64_t p, int64_t k0, int64_t maxNum) { return k0 > maxNum && p - k0 > maxNum; }
+
 // Small-candidate rules, for runs whose member numbers can be as small as p: the same classes
 // in the same order, except that a class whose own member number at the class's smallest k
 // is p itself is struck from r + p, so that no candidate is removed for being p.

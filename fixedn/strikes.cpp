@@ -83,16 +83,14 @@ void Base2(const StrikeContext& ctx, const int64_t* primes, uint32_t count, Batc
   auto step = [&](uint32_t i, int64_t p, int64_t k0) { batch.Apply(i, p, k0); };
   uint32_t i = Pairs(primes, count, pair_findbbase2, step);
   alignas(64) int64_t p[WIDE], k[WIDE];
-  // The plain +1, −1 and twin rules strike k0 or p − k0 only; at large p both mostly lie
-  // beyond MaxNum, and such a prime is passed over without calling the rule.
-  const bool onlyEnds = ctx.rule == Remove_Plus || ctx.rule == Remove_Minus || ctx.rule == Remove_Twin;
+  const bool onlyEnds = StrikesEndsOnly(ctx.rule);
   const int64_t maxNum = job.MaxNum;
   for (; i < count; i += WIDE) {
     const uint32_t n = count - i < WIDE ? count - i : WIDE;
     for (uint32_t j = 0; j < WIDE; ++j) p[j] = primes[i + (j < n ? j : n - 1)];
     findk0xM(p, k);
     for (uint32_t j = 0; j < n; ++j) {
-      if (onlyEnds && k[j] > maxNum && p[j] - k[j] > maxNum) continue;
+      if (onlyEnds && EndsBeyond(p[j], k[j], maxNum)) continue;
       batch.Apply(i + j, p[j], k[j]);
     }
   }
@@ -106,11 +104,14 @@ void Base2AP(const int64_t* primes, uint32_t count, Batch& batch) {
 
 void OtherBase(const StrikeContext& ctx, const int64_t* primes, uint32_t count) {
   const int64_t maxTableP = ctx.useInverseTable ? ctx.maxTableP : 0;
+  const bool onlyEnds = StrikesEndsOnly(ctx.rule);
+  const int64_t maxNum = job.MaxNum;
   alignas(64) int64_t inv[POWER_BATCH], k[POWER_BATCH];
   for (uint32_t i = 0; i < count; i += POWER_BATCH) {
     const int n = count - i < POWER_BATCH ? count - i : POWER_BATCH;
     OtherBaseResidues(primes + i, n, maxTableP, inv, k);
     for (int j = 0; j < n; ++j) {
+      if (onlyEnds && inv[j] != 0 && EndsBeyond(primes[i + j], k[j], maxNum)) continue;
       currentIndex = i + j;
       currentSlot = 0;
       ApplyOtherBase(primes[i + j], inv[j], k[j], primes[i + j] <= maxTableP);

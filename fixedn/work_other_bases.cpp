@@ -97,7 +97,10 @@ void NotBase2Batch(const int64_t& p, int64_t maxTableP) {
   alignas(64) int64_t cells[POWER_BATCH], inv[POWER_BATCH], k[POWER_BATCH];
   const int count = DrawBatch(cells, POWER_BATCH, p);
   OtherBaseResidues(cells, count, maxTableP, inv, k);
-  for (int i = 0; i < count; ++i) ApplyOtherBase(cells[i], inv[i], k[i], cells[i] <= maxTableP);
+  const bool onlyEnds = StrikesEndsOnly(RemoveRoutine);
+  for (int i = 0; i < count; ++i)
+    if (!onlyEnds || inv[i] == 0 || !EndsBeyond(cells[i], k[i], job.MaxNum))
+      ApplyOtherBase(cells[i], inv[i], k[i], cells[i] <= maxTableP);
 }
 
 }  // namespace
