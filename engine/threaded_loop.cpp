@@ -402,6 +402,9 @@ class Walker {
     const StrikeT* end = s + c.strikes.size();
     uint32_t at = 0;
     for (const KeptPrime& kp : c.kept) {
+      // A prime the current batch draws needs its value only if it strikes: else it is counted
+      // with the primes skipped before the next one fed.
+      if ((s == end || s->index != kp.index) && kp.index - at < static_cast<uint32_t>(batchLeft_)) continue;
       if (kp.index > at && !Skip(kp.index - at)) return false;
       const StrikeT* first = s;
       while (s != end && s->index == kp.index) ++s;
