@@ -103,6 +103,12 @@ struct KeptPrime {
   int64_t p;
 };
 
+// Where chunks keep few primes, they are widened up to this many entries (kept primes and
+// strikes, about 16 bytes each), so that fewer worker starts place every sieving prime afresh
+// (about a tenth of a millisecond each near 10^9), while what the chunks in flight hold stays
+// bounded by the entries, not by their width.
+constexpr double WIDE_ENTRIES = 65536;
+
 // A range (lo, hi] of the number line and what its primes leave for the loop's thread: how
 // many there are, their classes, and the few primes whose values the walk needs. Everything
 // else about the range stays with the worker.
@@ -120,6 +126,12 @@ struct Chunk {
   bool computed = false;  // guarded by the workers' mutex
   bool failed = false;    // the worker ran out of memory
   size_t Entries() const { return strikes.size() + kept.size(); }
+  // Room for a widened chunk's entries from the start: grown step by step, each step would
+  // copy the lists into fresh pages (page faults cost a worker more than the copying).
+  Chunk() {
+    strikes.reserve(static_cast<size_t>(WIDE_ENTRIES));
+    kept.reserve(static_cast<size_t>(WIDE_ENTRIES));
+  }
 };
 
 // The segments of the workers' prime sources for chunks narrower than the run's segment: a
@@ -143,11 +155,6 @@ size_t TierAt(int64_t lo, uint64_t span) {
   return std::size(TIER_BYTES);
 }
 
-// Where chunks keep few primes, they are widened up to this many entries (kept primes and
-// strikes, about 16 bytes each), so that fewer worker starts place every sieving prime afresh
-// (about a tenth of a millisecond each near 10^9), while what the chunks in flight hold stays
-// bounded by the entries, not by their width.
-constexpr double WIDE_ENTRIES = 65536;
 // Primes a widened chunk holds at most, so that the run's last chunk is not long in coming.
 constexpr double WIDE_PRIMES = 1 << 20;
 
