@@ -83,18 +83,27 @@ WorkProcedure PairingSuccessor(WorkProcedure w) {
   return WorkProcBase2_AP_Bigp;
 }
 
-// Primes kept around each place the loop's thread must see a prime's value: enough for the
-// longest group (sixteen primes, the other bases' batches) on either side, so that the prime
-// a group was drawn at, the prime that ends it and the next drawn prime are all at hand.
+// Primes kept at the start of a chunk: more than the longest group (sixteen primes, the other
+// bases' batches), so that a group struck at the end of the chunk before has the next drawn
+// prime at hand.
 constexpr uint32_t NEAR = 17;
-// The primes kept before and after a prime that strikes, and after a report step.
-struct Reach {
-  uint32_t before = NEAR, after = NEAR;
-};
-// Below 2^32 the pairing procedures draw every prime and apply a pair at its second, so the
-// walk needs only a struck prime, the one that may complete its pair and the next drawn one:
-// where nearly every prime strikes, far fewer primes are kept than with the groups' reach.
-constexpr Reach PAIRING_REACH{0, 2};
+// The primes kept after a prime that strikes, and after a report step, by how the procedure
+// groups the primes: those that may complete the struck prime's group, and the next drawn
+// prime, where the loop sees what the strikes did (a count stop, the last value gone). The
+// primes before a struck one are not needed: a batch's drawn prime is seen only for where a
+// report falls by the clock (any later drawn prime serves as well) or the all-removed save
+// (which claims the struck prime, beyond it).
+uint32_t ReachOf(Grouping g) {
+  switch (g) {
+    case Grouping::Pairs: return 2;
+    case Grouping::Sixes: return 6;
+    case Grouping::Twelves: return 12;
+    case Grouping::Sixteens: return POWER_BATCH;
+    case Grouping::Collect: return 6;
+    case Grouping::Single: return 1;
+  }
+  return NEAR;
+}
 // Primes a worker draws before computing their classes; a stop is noticed between batches.
 constexpr uint32_t BATCH = 4096;
 
@@ -219,7 +228,7 @@ int64_t failAt = 0;
 // What the workers compute per prime. The fixed-n sieves: the classes of fixedn/strikes.h.
 struct ClassWalkContext {
   StrikeContext strikes;
-  bool pairing = false;  // the procedure pairs primes below 2^32
+  uint32_t reachBelow, reachAbove;  // below 2^32 and above (where a pairing procedure hands over)
 };
 
 class ClassFinder {
@@ -229,13 +238,15 @@ class ClassFinder {
   // The report bit of the fixed-n loop: a report point falls at the first drawn prime after
   // each multiple of it.
   static constexpr int64_t kReportStep = 0x1000000;
-  explicit ClassFinder(const ClassWalkContext& ctx) : ctx_(ctx.strikes), pairing_(ctx.pairing) {}
-  Reach ReachAt(int64_t lo) const { return pairing_ && lo < PAIR_LIMIT ? PAIRING_REACH : Reach{}; }
+  explicit ClassFinder(const ClassWalkContext& ctx)
+      : ctx_(ctx.strikes), reachBelow_(ctx.reachBelow), reachAbove_(ctx.reachAbove) {}
+  // Chunks are split at 2^32.
+  uint32_t ReachAt(int64_t lo) const { return lo < PAIR_LIMIT ? reachBelow_ : reachAbove_; }
   void Find(const int64_t* primes, uint32_t n, std::vector<Strike>& out) { FindStrikes(ctx_, primes, n, out); }
 
  private:
   const StrikeContext& ctx_;
-  bool pairing_;
+  uint32_t reachBelow_, reachAbove_;
 };
 
 // The fixed-k searches (fixedk/ksearch.h), with the run's kernel context copied into the
@@ -252,7 +263,7 @@ class KFinder {
   // The fixed-k loop's report bit.
   static constexpr int64_t kReportStep = 0x100000;
   explicit KFinder(const KWalkContext& ctx) : ctx_(ctx.search) { kernel = ctx.kernel; }
-  Reach ReachAt(int64_t) const { return {}; }
+  uint32_t ReachAt(int64_t) const { return ReachOf(Grouping::Single); }
   void Find(const int64_t* primes, uint32_t n, std::vector<KStrike>& out) {
     FindKStrikes(ctx_, primes, n, scratch_, out);
   }
@@ -263,8 +274,9 @@ class KFinder {
 };
 
 // Draws the chunk's primes from the worker's own source and computes their strikes,
-// keeping the primes the walk will need: the first and last NEAR of the chunk, and the
-// finder's reach after each report step and around every prime that strikes.
+// keeping the primes the walk will need: the first NEAR of the chunk (the next drawn prime
+// after a group struck at the end of the chunk before), and the finder's reach from each
+// report step and from every prime that strikes.
 template <class Finder>
 class ChunkWorker {
  public:
@@ -279,9 +291,8 @@ class ChunkWorker {
     c.last = false;
     if (failAt > c.lo && failAt <= c.hi) throw std::bad_alloc();
     PrimeSource& source = sources_.Start(c.lo, c.tier, false);
-    const Reach reach = finder_.ReachAt(c.lo);
+    const uint32_t reach = finder_.ReachAt(c.lo);
     uint32_t carry = NEAR;  // primes still to keep from the next one on
-    uint32_t tailCount = 0;
     int64_t nextStep = (c.lo / Finder::kReportStep + 1) * Finder::kReportStep;
     bool end = false;
     while (!end) {
@@ -310,28 +321,15 @@ class ChunkWorker {
       keep(0, carried);
       while (n > 0 && nextStep <= primes_[n - 1]) {
         const uint32_t i = static_cast<uint32_t>(std::lower_bound(primes_, primes_ + n, nextStep) - primes_);
-        keep(i, reach.after);
+        keep(i, reach);
         nextStep += Finder::kReportStep;
       }
       found_.clear();
       finder_.Find(primes_, n, found_);
-      uint32_t back = 0;  // the last primes of the batch before to keep
       for (const StrikeT& s : found_) {
         c.strikes.push_back(s);
         c.strikes.back().index = base + s.index;
-        const uint32_t before = reach.before;
-        if (s.index < before) back = std::max(back, before - s.index);
-        keep(s.index >= before ? s.index - before : 0, (s.index >= before ? before : s.index) + reach.after + 1);
-      }
-      if (end) {  // the last primes of the chunk
-        if (n < NEAR) back = std::max(back, NEAR - n);
-        keep(n > NEAR ? n - NEAR : 0, NEAR);
-      }
-      if (back > 0) {
-        // The tail holds that batch's last primes, contiguous; those kept already are kept again.
-        while (!c.kept.empty() && c.kept.back().index + back >= base) c.kept.pop_back();
-        for (uint32_t t = 0; t < tailCount; ++t)
-          if (tail_[t].index + back >= base) c.kept.push_back(tail_[t]);
+        keep(s.index, reach + 1);
       }
       // Report steps were kept before the strikes: in order, each prime once.
       std::sort(spans_.begin(), spans_.end());
@@ -339,16 +337,6 @@ class ChunkWorker {
       for (const auto& [from, to] : spans_) {
         for (uint32_t i = std::max(from, done); i < to; ++i) c.kept.push_back({base + i, primes_[i]});
         done = std::max(done, to);
-      }
-      // The last NEAR primes seen, for windows that reach back from the next batch.
-      if (n >= NEAR) {
-        tailCount = NEAR;
-        for (uint32_t t = 0; t < NEAR; ++t) tail_[t] = {base + n - NEAR + t, primes_[n - NEAR + t]};
-      } else {
-        for (uint32_t i = 0; i < n; ++i) {
-          if (tailCount == NEAR) std::copy(tail_ + 1, tail_ + NEAR, tail_), --tailCount;
-          tail_[tailCount++] = {base + i, primes_[i]};
-        }
       }
       c.count += n;
     }
@@ -361,7 +349,6 @@ class ChunkWorker {
   std::vector<StrikeT> found_;
   int64_t primes_[BATCH];
   std::vector<std::pair<uint32_t, uint32_t>> spans_;  // [from, to) of the batch to keep
-  KeptPrime tail_[NEAR];
 };
 
 // How a prime's strikes reach the store. The fixed-n classes through the clearing routine:
@@ -978,7 +965,8 @@ bool RunThreadedLoop(LoopPoints& points, unsigned threads) {
   if (!Describe(workprocedure, procedure)) return false;
   if (procedure.grouping == Grouping::Pairs && !Describe(PairingSuccessor(workprocedure), successor)) return false;
   ClassWalkContext ctx;
-  ctx.pairing = procedure.grouping == Grouping::Pairs;
+  ctx.reachBelow = ReachOf(procedure.grouping);
+  ctx.reachAbove = ReachOf(procedure.grouping == Grouping::Pairs ? successor.grouping : procedure.grouping);
   if (!PrepareStrikes(ctx.strikes)) return false;
   return WalkOnThreads<ClassFinder>(points, threads, ctx, procedure, successor, ClassApplier());
 }
