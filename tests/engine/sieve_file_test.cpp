@@ -296,18 +296,25 @@ TEST_F(SieveFileTest, ToleratesLineEndsJunkAfterTheValuesAndLongLines) {
 // give the same store, whatever its kind, and both leave out an unended last line the first
 // pass ignored.
 TEST_F(SieveFileTest, KeptValuesAndASecondReadFillTheSameStore) {
-  for (uint32_t count : {uint32_t{1000}, SIEVE_FILE_KEPT_VALUES, SIEVE_FILE_KEPT_VALUES + 1}) {
-    for (int64_t threshold : {int64_t{400000000}, int64_t{100}}) {
-      std::string values;
-      for (uint32_t i = 0; i < count; ++i) values += std::to_string(3 + 2 * int64_t{i}) + " 1000\n";
-      job = SieveJob{};
-      job.BitMapThreshold = threshold;
-      ASSERT_TRUE(read("1008:P:1:2:1\n" + values + "99999999 999")) << count << out_;
-      EXPECT_NE(out_.find("has no line end and another fixed number, so it was ignored"), std::string::npos);
-      EXPECT_EQ(job.fUseBitMap, threshold > 100) << count;
-      EXPECT_EQ(job._nvalsleft, count);
-      outputandtidyvals(1009, "out.txt", false);
-      EXPECT_TRUE(readFile("out.txt") == "1008:P:1:2:1\n" + values) << count << " values, threshold " << threshold;
+  for (bool fixedK : {false, true}) {
+    const std::string header = fixedK ? "1008:P:1:2:257\n" : "1008:P:1:2:1\n";
+    for (uint32_t count : {uint32_t{1000}, SIEVE_FILE_KEPT_VALUES, SIEVE_FILE_KEPT_VALUES + 1}) {
+      for (int64_t threshold : {int64_t{400000000}, int64_t{100}}) {
+        std::string values;
+        for (uint32_t i = 0; i < count; ++i) {
+          const std::string v = std::to_string(3 + 2 * int64_t{i});
+          values += fixedK ? "5 " + v + "\n" : v + " 1000\n";
+        }
+        job = SieveJob{};
+        job.BitMapThreshold = threshold;
+        ASSERT_TRUE(read(header + values + (fixedK ? "7 99999999" : "99999999 999"))) << count << out_;
+        EXPECT_NE(out_.find("has no line end and another fixed number, so it was ignored"), std::string::npos);
+        EXPECT_EQ(job.fUseBitMap, threshold > 100) << count;
+        EXPECT_EQ(job._nvalsleft, count);
+        outputandtidyvals(1009, "out.txt", false);
+        EXPECT_TRUE(readFile("out.txt") == header + values)
+            << count << " values, threshold " << threshold << (fixedK ? ", fixed k" : ", fixed n");
+      }
     }
   }
 }
