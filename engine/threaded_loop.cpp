@@ -358,6 +358,10 @@ class ClassApplier {
   void Apply(int64_t p, const Strike* s, uint32_t n) const {
     for (uint32_t i = 0; i < n; ++i) ClearRoutine(s[i].k, p);
   }
+  // Before a chunk is walked: its classes are far apart in the store.
+  void Prefetch(const std::vector<Strike>& strikes) const {
+    for (const Strike& s : strikes) PrefetchClass(s.k);
+  }
 };
 
 // The fixed-k strikes as the fixed-k work procedures apply them: the store, the counts and
@@ -367,6 +371,8 @@ class KApplier {
  public:
   using StrikeT = KStrike;
   KApplier(const KSearchContext& ctx, bool tiny) : ctx_(ctx), tiny_(tiny) {}
+  // The fixed-k store is small and read in order.
+  void Prefetch(const std::vector<KStrike>&) const {}
   void Apply(int64_t p, const KStrike* s, uint32_t n) const {
     if (n == 0) return;
     PrimeStrikes struck;
@@ -392,6 +398,7 @@ class Walker {
 
   // False when the run ended inside the chunk (the file is written).
   bool Walk(const Chunk<StrikeT>& c) {
+    applier_.Prefetch(c.strikes);
     const StrikeT* s = c.strikes.data();
     const StrikeT* end = s + c.strikes.size();
     uint32_t at = 0;

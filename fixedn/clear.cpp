@@ -136,6 +136,10 @@ void ClearBitmap(int64_t k, int64_t p) {
   }
 }
 
+void PrefetchClass(int64_t k) {
+  if (job.fUseBitMap && k >= job.MinNum && k <= job.MaxNum) __builtin_prefetch(&_bitmap[(k - job.MinNum) >> 5], 1);
+}
+
 void ClearBitmapSmallp(int64_t k, int64_t p) {
   int64_t step;
   if (!normalise(k, p, step)) return;

@@ -26,6 +26,10 @@ void ClearArray(int64_t k, int64_t p);
 void ClearSparseArray(int64_t k, int64_t p);
 void ClearHash(int64_t k, int64_t p);
 
+// A hint ahead of clearing the class of k: brings the bitmap's word for k towards the cache
+// (the thread that applies many primes' classes in a row meets each word cold).
+void PrefetchClass(int64_t k);
+
 // Starts a run with no batch pending.
 void ResetMultivals();
 
